@@ -1,0 +1,80 @@
+#include "patch/expand.h"
+
+#include <cstdint>
+#include <memory>
+#include <new>
+
+#include "patch/szdd_decoder.h"
+#include "platform/files.h"
+#include "platform/lz.h"
+
+namespace patch {
+
+namespace {
+
+constexpr int copy_buffer_size = 32000;
+
+// The expanded length from the source's header, when it is SZDD mode 'A'.
+// Windows' LZRead does not report data that ends early, so the length is
+// what tells a complete expansion from a truncated one.
+bool read_expanded_length(const char* source, std::uint32_t* length, bool* opened) {
+    platform::unique_file file(
+        platform::create_file(source, platform::access::read, platform::disposition::open_existing));
+    *opened = file.valid();
+    if (!file.valid()) return false;
+    std::uint8_t bytes[szdd_header_size];
+    std::uint32_t got = 0;
+    szdd_header header;
+    if (!platform::read_file(file.get(), bytes, sizeof bytes, &got) || got != sizeof bytes ||
+        !parse_szdd_header(bytes, &header) || header.mode != 'A')
+        return false;
+    *length = header.expanded_length;
+    return true;
+}
+
+}  // namespace
+
+int expand(const char* source, const char* destination) {
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[copy_buffer_size]);
+    if (!buffer) return expand_no_memory;
+
+    platform::unique_file out(
+        platform::create_file(destination, platform::access::write, platform::disposition::create_always));
+    if (!out.valid()) return expand_cannot_open_destination;
+
+    std::uint32_t expected = 0;
+    bool source_opened = false;
+    int result = expand_ok;
+    if (!read_expanded_length(source, &expected, &source_opened)) {
+        result = source_opened ? expand_bad_data : expand_cannot_open_source;
+    } else {
+        int lz = platform::lz_open_file(source);
+        if (lz <= 0) {
+            result = expand_cannot_open_source;
+        } else {
+            std::uint32_t left = expected;
+            int n;
+            while (left > 0 && (n = platform::lz_read(lz, buffer.get(), copy_buffer_size)) > 0) {
+                // Data beyond the expanded length is not part of the file.
+                std::uint32_t take = static_cast<std::uint32_t>(n) < left ? static_cast<std::uint32_t>(n) : left;
+                std::uint32_t written = 0;
+                if (!platform::write_file(out.get(), buffer.get(), take, &written) || written != take) {
+                    result = expand_write_failed;
+                    break;
+                }
+                left -= take;
+            }
+            if (result == expand_ok && left > 0) result = expand_bad_data;
+            platform::lz_close(lz);
+        }
+    }
+    out.reset();
+
+    if (result == expand_ok)
+        platform::delete_file(source);
+    else if (result == expand_bad_data || result == expand_write_failed)
+        platform::delete_file(destination);
+    return result;
+}
+
+}  // namespace patch

@@ -1,0 +1,18 @@
+// How the host build finds the files that Windows paths name.
+#pragma once
+
+#include <string>
+
+namespace platform::host {
+
+// Maps a Windows path as Wine does: "Z:\" is the host root, a path rooted
+// without a drive is taken as on Z:, and a relative path stays relative.
+// Other drive letters live under $PLUPDATE_DRIVES/<letter>. Where no entry
+// of the exact name exists, an existing entry whose name differs only in
+// ASCII letter case is used instead, as on Windows.
+std::string to_host(const char* windows_path);
+
+// The inverse for absolute host paths: "/tmp/a" -> "Z:\tmp\a".
+std::string to_windows(const std::string& host_path);
+
+}  // namespace platform::host

@@ -1,0 +1,109 @@
+#include <windows.h>
+
+#include "platform/files.h"
+
+namespace platform {
+
+namespace {
+HANDLE to_native(file_handle file) { return reinterpret_cast<HANDLE>(file); }
+file_handle from_native(HANDLE handle) {
+    return handle == INVALID_HANDLE_VALUE ? invalid_file : reinterpret_cast<file_handle>(handle);
+}
+}  // namespace
+
+file_handle create_file(const char* path, access mode, disposition how) {
+    DWORD desired = mode == access::read ? GENERIC_READ : GENERIC_WRITE;
+    DWORD creation = how == disposition::open_existing   ? OPEN_EXISTING
+                     : how == disposition::create_always ? CREATE_ALWAYS
+                                                         : OPEN_ALWAYS;
+    return from_native(CreateFileA(path, desired, 0, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+bool read_file(file_handle file, void* buffer, std::uint32_t n, std::uint32_t* done) {
+    DWORD got = 0;
+    BOOL ok = ReadFile(to_native(file), buffer, n, &got, nullptr);
+    *done = got;
+    return ok != FALSE;
+}
+
+bool write_file(file_handle file, const void* buffer, std::uint32_t n, std::uint32_t* done) {
+    DWORD put = 0;
+    BOOL ok = WriteFile(to_native(file), buffer, n, &put, nullptr);
+    *done = put;
+    return ok != FALSE;
+}
+
+std::uint32_t get_file_size(file_handle file) { return GetFileSize(to_native(file), nullptr); }
+
+bool set_file_pointer(file_handle file, std::int32_t distance, seek_from origin) {
+    DWORD method = origin == seek_from::begin ? FILE_BEGIN : origin == seek_from::current ? FILE_CURRENT : FILE_END;
+    return SetFilePointer(to_native(file), distance, nullptr, method) != INVALID_SET_FILE_POINTER;
+}
+
+bool close_handle(file_handle file) { return file != invalid_file && CloseHandle(to_native(file)) != FALSE; }
+
+bool copy_file(const char* from, const char* to, bool fail_if_exists) {
+    return CopyFileA(from, to, fail_if_exists ? TRUE : FALSE) != FALSE;
+}
+
+bool move_file(const char* from, const char* to) { return MoveFileA(from, to) != FALSE; }
+
+bool replace_file(const char* from, const char* to) {
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != FALSE;
+}
+
+bool delete_file(const char* path) { return DeleteFileA(path) != FALSE; }
+
+bool set_file_attributes_normal(const char* path) { return SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL) != FALSE; }
+
+bool file_exists(const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+create_directory_result create_directory(const char* path) {
+    if (CreateDirectoryA(path, nullptr)) return create_directory_result::created;
+    return GetLastError() == ERROR_ALREADY_EXISTS ? create_directory_result::already_exists
+                                                  : create_directory_result::failed;
+}
+
+bool remove_directory(const char* path) { return RemoveDirectoryA(path) != FALSE; }
+
+namespace {
+void fill(const WIN32_FIND_DATAA& native, find_data* data) {
+    data->name = native.cFileName;
+    data->is_directory = (native.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+}  // namespace
+
+find_handle find_first_file(const char* pattern, find_data* data) {
+    WIN32_FIND_DATAA native;
+    HANDLE find = FindFirstFileA(pattern, &native);
+    if (find == INVALID_HANDLE_VALUE) return invalid_find;
+    fill(native, data);
+    return reinterpret_cast<find_handle>(find);
+}
+
+bool find_next_file(find_handle find, find_data* data) {
+    WIN32_FIND_DATAA native;
+    if (!FindNextFileA(reinterpret_cast<HANDLE>(find), &native)) return false;
+    fill(native, data);
+    return true;
+}
+
+void find_close(find_handle find) { FindClose(reinterpret_cast<HANDLE>(find)); }
+
+std::string temp_path() {
+    char buffer[2000];
+    DWORD length = GetTempPathA(sizeof buffer, buffer);
+    if (length == 0 || length >= sizeof buffer) return std::string();
+    return std::string(buffer, length);
+}
+
+local_time get_local_time() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+}
+
+}  // namespace platform

@@ -1,0 +1,47 @@
+#include "patch/byte_sum.h"
+
+#include <gtest/gtest.h>
+
+#include "support/test_support.h"
+
+namespace {
+
+using testing_support::bytes;
+
+struct sum_case {
+    const char* name;
+    bytes content;
+    std::uint32_t sum;
+};
+
+TEST(ByteSum, CountsEveryByteAsSigned) {
+    const sum_case cases[] = {
+        {"empty", {}, 0},
+        {"ascii letters", {'a', 'b', 'c'}, 0x126},
+        {"one 0xFF", {0xFF}, 0xFFFFFFFF},
+        {"two 0xFF", {0xFF, 0xFF}, 0xFFFFFFFE},
+        {"0x80 subtracts 128", {0x80, 0x01}, static_cast<std::uint32_t>(-127)},
+        {"positive and negative cancel", {0x7F, 0x81}, 0},
+    };
+    for (const sum_case& c : cases) EXPECT_EQ(patch::byte_sum(c.content), c.sum) << c.name;
+}
+
+TEST(ByteSum, WrapsModulo2To32) {
+    bytes many(40'000'000 / 127 + 1, 0x7F);
+    std::uint64_t exact = 127ull * many.size();
+    EXPECT_EQ(patch::byte_sum(many), static_cast<std::uint32_t>(exact));
+    EXPECT_EQ(patch::byte_sum(bytes{0x01}, 0xFFFFFFFF), 0u);
+}
+
+TEST(ByteSum, OfAFileMatchesItsBytes) {
+    testing_support::scratch_folder folder;
+    bytes content;
+    for (int i = 0; i < 200000; ++i) content.push_back(static_cast<std::uint8_t>(i * 131 + 7));
+    ASSERT_TRUE(testing_support::write_bytes(folder / "f.bin", content));
+    std::uint32_t sum = 0;
+    ASSERT_TRUE(patch::file_byte_sum((folder / "f.bin").c_str(), &sum));
+    EXPECT_EQ(sum, patch::byte_sum(content));
+    EXPECT_FALSE(patch::file_byte_sum((folder / "missing.bin").c_str(), &sum));
+}
+
+}  // namespace

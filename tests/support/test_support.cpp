@@ -1,0 +1,108 @@
+#include "support/test_support.h"
+
+#include <atomic>
+#include <mutex>
+#include <random>
+
+#include "platform/files.h"
+#include "platform/paths.h"
+
+namespace testing_support {
+
+namespace {
+
+void remove_tree(const std::string& folder) {
+    platform::find_data entry;
+    platform::find_handle find = platform::find_first_file((folder + "*.*").c_str(), &entry);
+    if (find != platform::invalid_find) {
+        do {
+            if (entry.name == "." || entry.name == "..") continue;
+            std::string path = folder + entry.name;
+            if (entry.is_directory) {
+                remove_tree(path + "\\");
+            } else {
+                platform::set_file_attributes_normal(path.c_str());
+                platform::delete_file(path.c_str());
+            }
+        } while (platform::find_next_file(find, &entry));
+        platform::find_close(find);
+    }
+    platform::remove_directory(folder.substr(0, folder.size() - 1).c_str());
+}
+
+std::mutex recorded_mutex;
+std::vector<std::string> recorded;
+std::atomic<platform::box_answer> recorded_answer{platform::box_answer::no};
+
+platform::box_answer record(const char* text, const char* caption, platform::box_buttons buttons) {
+    std::lock_guard lock(recorded_mutex);
+    recorded.push_back(std::string(caption) + ": " + text);
+    return buttons == platform::box_buttons::ok ? platform::box_answer::ok : recorded_answer.load();
+}
+
+}  // namespace
+
+scratch_folder::scratch_folder() {
+    static std::atomic<int> counter{0};
+    std::random_device random;
+    for (;;) {
+        path_ = platform::temp_path() + "pltest-" + std::to_string(random() % 1000000) + "-" +
+                std::to_string(counter++) + "\\";
+        if (platform::create_directory(path_.substr(0, path_.size() - 1).c_str()) ==
+            platform::create_directory_result::created)
+            break;
+    }
+}
+
+scratch_folder::~scratch_folder() { remove_tree(path_); }
+
+bool write_bytes(const std::string& path, const bytes& content) {
+    platform::unique_file file(
+        platform::create_file(path.c_str(), platform::access::write, platform::disposition::create_always));
+    std::uint32_t done = 0;
+    return file.valid() && (content.empty() || (platform::write_file(file.get(), content.data(),
+                                                                     static_cast<std::uint32_t>(content.size()),
+                                                                     &done) &&
+                                                done == content.size()));
+}
+
+bytes read_bytes(const std::string& path) {
+    platform::unique_file file(
+        platform::create_file(path.c_str(), platform::access::read, platform::disposition::open_existing));
+    if (!file.valid()) return {};
+    bytes content(platform::get_file_size(file.get()));
+    std::uint32_t done = 0;
+    if (!content.empty() &&
+        !platform::read_file(file.get(), content.data(), static_cast<std::uint32_t>(content.size()), &done))
+        return {};
+    content.resize(done);
+    return content;
+}
+
+bool exists(const std::string& path) { return platform::file_exists(path.c_str()); }
+
+bytes text_bytes(const std::string& text) { return bytes(text.begin(), text.end()); }
+
+std::string data_file(const std::string& name) {
+    // The source tree's absolute path, as Wine and the host both see it.
+    std::string path = std::string("Z:") + PLUPDATE_TEST_DATA + "/" + name;
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return path;
+}
+
+message_recorder::message_recorder(platform::box_answer answer) {
+    std::lock_guard lock(recorded_mutex);
+    recorded.clear();
+    recorded_answer = answer;
+    previous_ = platform::set_message_box_handler(record);
+}
+
+message_recorder::~message_recorder() { platform::set_message_box_handler(previous_); }
+
+std::vector<std::string> message_recorder::messages() const {
+    std::lock_guard lock(recorded_mutex);
+    return recorded;
+}
+
+}  // namespace testing_support

@@ -1,0 +1,53 @@
+// Helpers shared by the tests of both builds. Everything goes through the
+// platform layer, so the same test reads the same on Windows and the host.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/ui.h"
+
+namespace testing_support {
+
+using bytes = std::vector<std::uint8_t>;
+
+// A fresh, empty folder under the temporary folder, ending with a
+// backslash; removed with its files when the test ends.
+class scratch_folder {
+public:
+    scratch_folder();
+    ~scratch_folder();
+    scratch_folder(const scratch_folder&) = delete;
+    scratch_folder& operator=(const scratch_folder&) = delete;
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + name; }
+
+private:
+    std::string path_;
+};
+
+bool write_bytes(const std::string& path, const bytes& content);
+bytes read_bytes(const std::string& path);  // empty when unreadable
+bool exists(const std::string& path);
+bytes text_bytes(const std::string& text);
+
+// A fixture file of tests/data, in the form the platform layer opens.
+std::string data_file(const std::string& name);
+
+// Records every message box instead of showing it, answering `answer`
+// to Yes/No questions.
+class message_recorder {
+public:
+    explicit message_recorder(platform::box_answer answer = platform::box_answer::no);
+    ~message_recorder();
+    message_recorder(const message_recorder&) = delete;
+    message_recorder& operator=(const message_recorder&) = delete;
+    // Each box as "caption: text".
+    std::vector<std::string> messages() const;
+
+private:
+    platform::message_box_handler previous_;
+};
+
+}  // namespace testing_support

@@ -1,0 +1,95 @@
+// plpack: the release engineer's tool for update packages.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "patch/apply_patch.h"
+#include "patch/byte_sum.h"
+#include "patch/expand.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "platform/ui.h"
+
+namespace {
+
+constexpr const char* usage_text =
+    "usage: plpack expand SRC DST\n"
+    "       plpack apply OLD PATCH OUT\n"
+    "       plpack bytesum FILE\n"
+    "       plpack --help\n";
+
+int usage_error() {
+    std::fputs(usage_text, stderr);
+    return 2;
+}
+
+// A console tool prints what the engine would show in a message box.
+platform::box_answer print_message(const char* text, const char* caption, platform::box_buttons buttons) {
+    std::fprintf(stderr, "%s: %s\n", caption, text);
+    return buttons == platform::box_buttons::ok ? platform::box_answer::ok : platform::box_answer::no;
+}
+
+const char* expand_failure(int result) {
+    switch (result) {
+    case patch::expand_cannot_open_source: return "the compressed file cannot be opened";
+    case patch::expand_bad_data: return "the file is not SZDD mode 'A' or its data ends before its expanded length";
+    case patch::expand_write_failed: return "writing the expanded file failed";
+    case patch::expand_no_memory: return "out of memory";
+    case patch::expand_cannot_open_destination: return "the destination cannot be opened for writing";
+    default: return "unknown failure";
+    }
+}
+
+int command_expand(const std::string& source, const std::string& destination) {
+    // The engine deletes what it expands; it works on a copy so that SRC stays.
+    std::string copy = destination + ".plpack-src";
+    if (!platform::copy_file(source.c_str(), copy.c_str(), false)) {
+        std::fprintf(stderr, "plpack: cannot read %s\n", source.c_str());
+        return 1;
+    }
+    int result = patch::expand(copy.c_str(), destination.c_str());
+    platform::delete_file(copy.c_str());
+    if (result != patch::expand_ok) {
+        std::fprintf(stderr, "plpack: cannot expand %s: %s (result %d)\n", source.c_str(), expand_failure(result),
+                     result);
+        return 1;
+    }
+    return 0;
+}
+
+int command_apply(const std::string& old_path, const std::string& patch_path, const std::string& output_path) {
+    patch::file_record patch_file{patch_path}, old_file{old_path}, output{output_path};
+    if (patch::apply_patch(&patch_file, &old_file, &output) != 0) {
+        std::fprintf(stderr, "plpack: applying %s to %s failed; %s is not the verified new file\n",
+                     patch_path.c_str(), old_path.c_str(), output_path.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+int command_bytesum(const std::string& path) {
+    std::uint32_t sum = 0;
+    if (!patch::file_byte_sum(path.c_str(), &sum)) {
+        std::fprintf(stderr, "plpack: cannot read %s\n", path.c_str());
+        return 1;
+    }
+    std::printf("%08x\n", sum);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    platform::set_message_box_handler(print_message);
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::fputs(usage_text, stdout);
+        return 0;
+    }
+    if (argc < 2) return usage_error();
+    std::string command = argv[1];
+    auto arg = [&](int i) { return platform::path_from_command_line(argv[i]); };
+    if (command == "expand" && argc == 4) return command_expand(arg(2), arg(3));
+    if (command == "apply" && argc == 5) return command_apply(arg(2), arg(3), arg(4));
+    if (command == "bytesum" && argc == 3) return command_bytesum(arg(2));
+    return usage_error();
+}
