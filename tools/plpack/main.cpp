@@ -40,37 +40,46 @@ const char* expand_failure(int result) {
     }
 }
 
-int command_expand(const std::string& source, const std::string& destination) {
+// Paths reach the engine in the form it works with; messages name them as
+// the user typed them.
+struct path_arg {
+    const char* typed;
+    std::string path;
+};
+
+int command_expand(const path_arg& source_arg, const path_arg& destination_arg) {
+    const std::string& source = source_arg.path;
+    const std::string& destination = destination_arg.path;
     // The engine deletes what it expands; it works on a copy so that SRC stays.
     std::string copy = destination + ".plpack-src";
     if (!platform::copy_file(source.c_str(), copy.c_str(), false)) {
-        std::fprintf(stderr, "plpack: cannot read %s\n", source.c_str());
+        std::fprintf(stderr, "plpack: cannot read %s\n", source_arg.typed);
         return 1;
     }
     int result = patch::expand(copy.c_str(), destination.c_str());
     platform::delete_file(copy.c_str());
     if (result != patch::expand_ok) {
-        std::fprintf(stderr, "plpack: cannot expand %s: %s (result %d)\n", source.c_str(), expand_failure(result),
+        std::fprintf(stderr, "plpack: cannot expand %s: %s (result %d)\n", source_arg.typed, expand_failure(result),
                      result);
         return 1;
     }
     return 0;
 }
 
-int command_apply(const std::string& old_path, const std::string& patch_path, const std::string& output_path) {
-    patch::file_record patch_file{patch_path}, old_file{old_path}, output{output_path};
+int command_apply(const path_arg& old_arg, const path_arg& patch_arg, const path_arg& output_arg) {
+    patch::file_record patch_file{patch_arg.path}, old_file{old_arg.path}, output{output_arg.path};
     if (patch::apply_patch(&patch_file, &old_file, &output) != 0) {
         std::fprintf(stderr, "plpack: applying %s to %s failed; %s is not the verified new file\n",
-                     patch_path.c_str(), old_path.c_str(), output_path.c_str());
+                     patch_arg.typed, old_arg.typed, output_arg.typed);
         return 1;
     }
     return 0;
 }
 
-int command_bytesum(const std::string& path) {
+int command_bytesum(const path_arg& file) {
     std::uint32_t sum = 0;
-    if (!patch::file_byte_sum(path.c_str(), &sum)) {
-        std::fprintf(stderr, "plpack: cannot read %s\n", path.c_str());
+    if (!patch::file_byte_sum(file.path.c_str(), &sum)) {
+        std::fprintf(stderr, "plpack: cannot read %s\n", file.typed);
         return 1;
     }
     std::printf("%08x\n", sum);
@@ -87,7 +96,7 @@ int main(int argc, char** argv) {
     }
     if (argc < 2) return usage_error();
     std::string command = argv[1];
-    auto arg = [&](int i) { return platform::path_from_command_line(argv[i]); };
+    auto arg = [&](int i) { return path_arg{argv[i], platform::path_from_command_line(argv[i])}; };
     if (command == "expand" && argc == 4) return command_expand(arg(2), arg(3));
     if (command == "apply" && argc == 5) return command_apply(arg(2), arg(3), arg(4));
     if (command == "bytesum" && argc == 3) return command_bytesum(arg(2));
