@@ -51,3 +51,21 @@ private:
 };
 
 }  // namespace testing_support
+
+namespace testing_support {
+
+// Points the platform's temporary folder at `folder` (a Windows path ending
+// with a backslash) while the object lives.
+class temp_folder_override {
+public:
+    explicit temp_folder_override(const std::string& folder);
+    ~temp_folder_override();
+    temp_folder_override(const temp_folder_override&) = delete;
+    temp_folder_override& operator=(const temp_folder_override&) = delete;
+
+private:
+    std::string previous_;
+    bool had_previous_ = false;
+};
+
+}  // namespace testing_support
