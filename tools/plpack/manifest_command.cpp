@@ -147,8 +147,8 @@ int command_manifest(const std::string& path) {
             if (destination.empty())
                 found.report("[%s] entry %d: %s is missing or empty", section, number, dest_key.c_str());
             else if (std::size_t length = full_length(section, dest_key.c_str(), path); length > kept_length)
-                found.report("[%s] entry %d: %s has %zu characters; the updater keeps only the first %zu", section,
-                             number, dest_key.c_str(), length, kept_length);
+                found.report("[%s] entry %d: %s has %d characters; the updater keeps only the first %d", section,
+                             number, dest_key.c_str(), static_cast<int>(length), static_cast<int>(kept_length));
             if (!needs_cab) continue;
             if (cab.empty()) {
                 found.report("[%s] entry %d: flag %d needs a compressed file, but %s is missing or empty", section,
@@ -156,8 +156,8 @@ int command_manifest(const std::string& path) {
                 continue;
             }
             if (std::size_t length = full_length(section, cab_key.c_str(), path); length > kept_length)
-                found.report("[%s] entry %d: %s has %zu characters; the updater keeps only the first %zu", section,
-                             number, cab_key.c_str(), length, kept_length);
+                found.report("[%s] entry %d: %s has %d characters; the updater keeps only the first %d", section,
+                             number, cab_key.c_str(), static_cast<int>(length), static_cast<int>(kept_length));
             auto [earlier, added] = cabs.emplace(lower(cab), cab_use{section, number});
             if (!added)
                 found.report("[%s] entry %d: compressed file %s is already the one of [%s] entry %d", section,
