@@ -102,6 +102,6 @@ int main(int argc, char** argv) {
     if (command == "expand" && argc == 4) return command_expand(arg(2), arg(3));
     if (command == "apply" && argc == 5) return command_apply(arg(2), arg(3), arg(4));
     if (command == "bytesum" && argc == 3) return command_bytesum(arg(2));
-    if (command == "manifest" && argc == 3) return plpack::command_manifest(arg(2));
+    if (command == "manifest" && argc == 3) return plpack::command_manifest(arg(2).path);
     return usage_error();
 }
