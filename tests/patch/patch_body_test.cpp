@@ -88,15 +88,31 @@ TEST(PatchBody, AFailedFlushStopsTheBodyAndKeepsWhatWasWritten) {
     testing_support::patch_stats stats;
     testing_support::random_patch made = testing_support::make_random_patch(old_data, 99, 200, &stats);
     ASSERT_GT(made.expected.size(), 4096u * 3);
-    for (int allowed : {0, 1, 2}) {
-        SCOPED_TRACE("flushes allowed: " + std::to_string(allowed));
+    // A single copy longer than the buffer goes to the sink directly.
+    testing_support::random_patch long_copy;
+    testing_support::put_block(&long_copy.body, 100, 10000, {}, 0);
+    long_copy.expected.assign(old_data.begin() + 100, old_data.begin() + 10100);
+
+    struct failure_case {
+        const char* name;
+        const testing_support::random_patch* patch;
+        int flushes_allowed;
+    };
+    const failure_case cases[] = {
+        {"random edits, first flush fails", &made, 0},
+        {"random edits, second flush fails", &made, 1},
+        {"random edits, third flush fails", &made, 2},
+        {"one long copy", &long_copy, 0},
+    };
+    for (const failure_case& c : cases) {
+        SCOPED_TRACE(c.name);
         sink s;
-        s.flushes_allowed = allowed;
-        run_outcome out = run_body(old_data, made.body, 4096, &s);
+        s.flushes_allowed = c.flushes_allowed;
+        run_outcome out = run_body(old_data, c.patch->body, 4096, &s);
         EXPECT_EQ(out.result, patch::body_result::write_failed);
-        EXPECT_EQ(s.flushes, allowed);
-        EXPECT_LT(s.received.size(), made.expected.size());
-        EXPECT_TRUE(std::equal(s.received.begin(), s.received.end(), made.expected.begin()))
+        EXPECT_EQ(s.flushes, c.flushes_allowed);
+        EXPECT_LT(s.received.size(), c.patch->expected.size());
+        EXPECT_TRUE(std::equal(s.received.begin(), s.received.end(), c.patch->expected.begin()))
             << "what reached the output is the start of the new file";
     }
 }
