@@ -212,16 +212,20 @@ std::set<std::string> list(const std::string& pattern, std::set<std::string>* fo
 
 TEST(Files, FindListsEntriesLikeWindows) {
     testing_support::scratch_folder folder;
-    for (const char* name : {"a.txt", "B.TXT", "noext", "c.bin"}) ASSERT_TRUE(write_bytes(folder / name, {}));
+    for (const char* name : {"a.txt", "B.TXT", "noext", "c.bin", "x[1]@.dat", "x{1}`.dat"})
+        ASSERT_TRUE(write_bytes(folder / name, {}));
     ASSERT_EQ(platform::create_directory((folder / "sub").c_str()), platform::create_directory_result::created);
 
     std::set<std::string> folders;
     EXPECT_EQ(list(folder / "*.*", &folders),
-              (std::set<std::string>{".", "..", "a.txt", "B.TXT", "noext", "c.bin", "sub"}));
+              (std::set<std::string>{".", "..", "a.txt", "B.TXT", "noext", "c.bin", "x[1]@.dat", "x{1}`.dat", "sub"}));
     EXPECT_EQ(folders, (std::set<std::string>{".", "..", "sub"}));
     EXPECT_EQ(list(folder / "*.txt"), (std::set<std::string>{"a.txt", "B.TXT"}));
     EXPECT_EQ(list(folder / "?.bin"), (std::set<std::string>{"c.bin"}));
     EXPECT_EQ(list(folder / "NOEXT"), (std::set<std::string>{"noext"}));
+    // Letter case is ignored for letters only.
+    EXPECT_EQ(list(folder / "X[1]@.*"), (std::set<std::string>{"x[1]@.dat"}));
+    EXPECT_EQ(list(folder / "x{1}`.DAT"), (std::set<std::string>{"x{1}`.dat"}));
 
     platform::find_data entry;
     EXPECT_EQ(platform::find_first_file((folder / "*.none").c_str(), &entry), platform::invalid_find);
