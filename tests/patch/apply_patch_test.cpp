@@ -27,7 +27,6 @@ using testing_support::bytes;
 using testing_support::patch_file;
 using testing_support::put_block;
 using testing_support::put_run;
-using testing_support::put_u32;
 using testing_support::run_form;
 using testing_support::text_bytes;
 
