@@ -22,8 +22,9 @@ bool ask_for_application(std::string* exe_path) {
     if (!platform::open_file_dialog(application_exe, application_exe, chosen, sizeof chosen)) return false;
     std::string folder = chosen;
     if (!cut_after_last_backslash(&folder)) return false;
+    if (folder.size() + std::strlen(application_exe) >= command_capacity) return false;
     *exe_path = folder + application_exe;
-    return exe_path->size() < command_capacity;
+    return true;
 }
 
 platform::file_handle open_image(const std::string& path) {
