@@ -30,13 +30,19 @@ bool answer_dialog(const char* description, const char* pattern, char* buffer, s
 
 }  // namespace
 
+// The fixture imported last. An import takes a process start under Wine:
+// it is skipped when the registry holds the scenario already.
+std::string loaded;
+
 void use_registry(const std::string& name) {
-    // An import takes a process start under Wine: skip it when the
-    // registry holds the scenario already.
-    static std::string loaded;
     if (loaded == name) return;
     ASSERT_TRUE(platform::import_registry_file(testing_support::data_file("registry/" + name).c_str())) << name;
     loaded = name;
+}
+
+void import_registry(const std::string& path) {
+    loaded.clear();
+    ASSERT_TRUE(platform::import_registry_file(path.c_str())) << path;
 }
 
 dialog_answers::dialog_answers(std::vector<std::string> answers) {

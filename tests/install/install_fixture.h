@@ -16,6 +16,8 @@ namespace install_testing {
 // Makes tests/data/registry/<name> the registry (imported with regedit on
 // Windows; each file first removes every key the updater reads).
 void use_registry(const std::string& name);
+// Imports a .reg file of another place (a test's own).
+void import_registry(const std::string& path);
 
 // Answers the open-file dialog with the given lines in order, each a path
 // that the user confirms or "cancel"; cancels once they are used up.
