@@ -55,11 +55,17 @@ void draw(host_window* window) {
     constexpr int width = 40;
     int filled = bar.upper > 0 ? bar.position * width / bar.upper : 0;
     std::string cells = std::string(static_cast<std::size_t>(filled), '#') + std::string(width - filled, '.');
+    std::string lines = "\x1b[2K" + window->controls[IDC_STATUS].text + "\n\x1b[2K" +
+                        window->controls[IDC_PROGRESS_LINE].text + "\n\x1b[2K[" + cells + "]\n";
+    static std::string last_drawn;
     // Back over the three lines drawn last time, unless other text came since.
-    if (drawn_at_bottom.exchange(true)) std::fputs("\x1b[3F", stderr);
-    std::fprintf(stderr, "\x1b[2K%s\n\x1b[2K%s\n\x1b[2K[%s]\n", window->controls[IDC_STATUS].text.c_str(),
-                 window->controls[IDC_PROGRESS_LINE].text.c_str(), cells.c_str());
+    if (drawn_at_bottom.exchange(true)) {
+        if (lines == last_drawn) return;
+        std::fputs("\x1b[3F", stderr);
+    }
+    std::fputs(lines.c_str(), stderr);
     std::fflush(stderr);
+    last_drawn = lines;
 }
 
 }  // namespace
