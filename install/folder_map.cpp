@@ -16,7 +16,8 @@ namespace {
 // HKEY_CURRENT_USER, taken as it is; empty when neither has one.
 std::string dictionary_folder() {
     char value[folder_capacity];
-    for (platform::registry_root root : {platform::registry_root::local_machine, platform::registry_root::current_user}) {
+    using platform::registry_root;
+    for (registry_root root : {registry_root::local_machine, registry_root::current_user}) {
         std::uint32_t length = folder_capacity;
         if (read_registry_value(root, dictionaries_key, dictionaries_value, value, &length))
             return registry_text(value, length);

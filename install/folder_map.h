@@ -30,7 +30,8 @@ enum section : std::size_t {
     section_count,
 };
 inline constexpr std::array<const char*, section_count> section_names = {
-    "Core", "Tools", "User", "Filters", "Dict", "Extras", "Color Inks", "PlServer", "Data", "Wizards", "PSFonts", "Symbols",
+    "Core", "Tools", "User", "Filters", "Dict", "Extras",
+    "Color Inks", "PlServer", "Data", "Wizards", "PSFonts", "Symbols",
 };
 
 // Capacity of a section folder, terminator included.

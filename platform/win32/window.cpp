@@ -71,8 +71,9 @@ void set_bar_range(window_handle window, int control, int upper) {
 }
 
 void set_bar_position(window_handle window, int control, int position) {
-    SendMessageA(GetDlgItem(to_native(window), control), PBM_SETPOS, static_cast<WPARAM>(static_cast<INT_PTR>(position)),
-                 0);
+    // The position sign-extended, as a signed counter is.
+    WPARAM sign_extended = static_cast<WPARAM>(static_cast<INT_PTR>(position));
+    SendMessageA(GetDlgItem(to_native(window), control), PBM_SETPOS, sign_extended, 0);
 }
 
 }  // namespace native

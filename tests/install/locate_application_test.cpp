@@ -42,8 +42,8 @@ TEST_F(ReadRegistryValue, AValueOfExactlyTheBufferSizeFitsOneByteMoreIsAbsent) {
         char buffer[1024];
         std::memset(buffer, '#', sizeof buffer);
         std::uint32_t length = sizeof buffer;
-        EXPECT_EQ(install::read_registry_value(platform::registry_root::current_user, c.subkey, c.name, buffer, &length),
-                  c.found);
+        auto root = platform::registry_root::current_user;
+        EXPECT_EQ(install::read_registry_value(root, c.subkey, c.name, buffer, &length), c.found);
         EXPECT_EQ(length, c.length_after);
         if (c.found) {
             EXPECT_EQ(install::registry_text(buffer, length), std::string(1023, 'x'));

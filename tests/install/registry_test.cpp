@@ -39,7 +39,8 @@ std::string value(const char* subkey, const char* name) {
     if (platform::registry_query_value(key, name, nullptr, &size)) {
         std::string data(size, '\0');
         std::uint32_t stored = size;
-        result = platform::registry_query_value(key, name, data.data(), &stored) && stored == size ? data : "unreadable";
+        bool read = platform::registry_query_value(key, name, data.data(), &stored) && stored == size;
+        result = read ? data : "unreadable";
         // One byte short of the size fails and reports the size needed.
         std::uint32_t short_size = size - 1;
         if (size > 0) {
