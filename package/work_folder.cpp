@@ -113,14 +113,14 @@ std::int32_t write_payload_records(const std::uint8_t* base, std::uint32_t size,
         position += length;
         file.reset();
         ++k;
-        ui::current_entry_counter = static_cast<std::int16_t>(ui::current_entry_counter + 1);
-        ui::update_bar_directly();
+        ++ui::current_entry;
+        ui::update_progress_bar();
     }
     return result;
 }
 
 std::int32_t split_payload(const std::string& work_folder) {
-    ui::current_entry_counter = 0;
+    ui::current_entry = 0;
     ui::total_count = 252;
     std::int32_t result = 0;
     if (!payload_resource) {
@@ -137,7 +137,7 @@ std::int32_t split_payload(const std::string& work_folder) {
             result = write_payload_records(base, size, work_folder);
         platform::free_resource(loaded);
     }
-    ui::current_entry_counter = 0;
+    ui::current_entry = 0;
     return result;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "package/status_file.h"
 #include "platform/resources.h"
 
 namespace package {
@@ -12,7 +13,6 @@ namespace package {
 inline constexpr unsigned status_resource = 1000;
 inline constexpr unsigned manifest_resource = 1001;
 inline constexpr unsigned payload_resource_id = 1002;
-inline constexpr const char* status_file_name = "PLUpdate.ini";
 inline constexpr const char* manifest_file_name = "temp1.cab";
 
 // The work folder as unpack_package made it: the temporary folder followed

@@ -54,7 +54,7 @@ void prepare_backup(platform::module_handle) {
     if (silent_mode) return;
     if (ask(IDS_BACKUP_QUESTION) != platform::box_answer::yes) return;
 
-    backup_folder = install::app_folder + "\\Backup\\";
+    backup_folder = install::app_folder() + "\\Backup\\";
     bool fits = backup_folder.size() < path_capacity;
     if (fits) {
         platform::find_data entry;

@@ -51,7 +51,7 @@ TEST(PayloadRecords, WritesEachRecordToItsNumberedFile) {
         SCOPED_TRACE(c.name);
         testing_support::scratch_folder folder;
         testing_support::message_recorder boxes;
-        ui::current_entry_counter = 0;
+        ui::current_entry = 0;
         EXPECT_EQ(package::write_payload_records(c.payload.data(), static_cast<std::uint32_t>(c.payload.size()),
                                                  folder.path()),
                   c.result);
@@ -61,7 +61,7 @@ TEST(PayloadRecords, WritesEachRecordToItsNumberedFile) {
             EXPECT_EQ(read_bytes(name), c.files[i]) << name;
         }
         EXPECT_FALSE(testing_support::exists(folder / ("temp" + std::to_string(c.files.size() + 2) + ".cab")));
-        EXPECT_EQ(ui::current_entry_counter, static_cast<std::int16_t>(c.files.size()));
+        EXPECT_EQ(ui::current_entry, static_cast<std::int16_t>(c.files.size()));
         EXPECT_EQ(boxes.messages(), c.messages);
     }
 }
@@ -96,7 +96,7 @@ TEST_F(UnpackPackage, WritesStatusFileAndManifestAndSplitsThePayload) {
     EXPECT_EQ(read_bytes(work + "temp3.cab"), bytes{});
     EXPECT_EQ(read_bytes(work + "temp4.cab").size(), 300u);
     EXPECT_FALSE(testing_support::exists(work + "temp5.cab"));
-    EXPECT_EQ(ui::current_entry_counter, 0);
+    EXPECT_EQ(ui::current_entry, 0);
     EXPECT_EQ(ui::total_count, 252);
 }
 

@@ -22,7 +22,7 @@ std::string read_text(const std::string& path) {
 class Backup : public ::testing::Test {
 protected:
     void SetUp() override {
-        install::app_folder = app.path().substr(0, app.path().size() - 1);
+        install::section_folders[install::core_section] = app.path().substr(0, app.path().size() - 1);
         run::silent_mode = false;
         run::backup_mode = false;
         run::quit_flag = run::quit_none;
@@ -64,7 +64,7 @@ TEST_F(Backup, NoOrSilentModeLeavesBackupOff) {
 }
 
 TEST_F(Backup, AFolderThatCannotBeMadeAsksWhetherToGoOn) {
-    install::app_folder = app / "missing\\deeper";
+    install::section_folders[install::core_section] = app / "missing\\deeper";
     struct answer_case {
         platform::box_answer answer;
         int quit;
@@ -94,6 +94,9 @@ TEST_F(Backup, LogLinesAndCopies) {
     run::prepare_backup(nullptr);
     ASSERT_TRUE(run::backup_mode);
     ASSERT_TRUE(testing_support::write_bytes(app / "Pelora9.exe", text_bytes("exe")));
+    testing_support::scratch_folder work;
+    run::work_folder_path = work.path();
+    ASSERT_TRUE(testing_support::write_bytes(work / "PLUpdate.ini", text_bytes("[Params]\r\nA=1\r\n[Build]\r\nversion=820\r\n")));
     ASSERT_EQ(platform::create_directory((app / "Base Symbols").c_str()), platform::create_directory_result::created);
     ASSERT_EQ(platform::create_directory((app / "GIS Symbols").c_str()), platform::create_directory_result::created);
     ASSERT_TRUE(testing_support::write_bytes(app / "Base Symbols\\Weather.MCR", text_bytes("base")));

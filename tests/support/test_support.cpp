@@ -81,6 +81,8 @@ bytes read_bytes(const std::string& path) {
 
 bool exists(const std::string& path) { return platform::file_exists(path.c_str()); }
 
+void remove_folder(const std::string& folder) { remove_tree(folder); }
+
 bytes text_bytes(const std::string& text) { return bytes(text.begin(), text.end()); }
 
 std::string data_file(const std::string& name) {

@@ -30,6 +30,8 @@ private:
 bool write_bytes(const std::string& path, const bytes& content);
 bytes read_bytes(const std::string& path);  // empty when unreadable
 bool exists(const std::string& path);
+// Removes a folder (path ending with a backslash) with everything in it.
+void remove_folder(const std::string& folder);
 bytes text_bytes(const std::string& text);
 
 // A fixture file of tests/data, in the form the platform layer opens.
