@@ -9,6 +9,7 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/ui.h"
+#include "tools/plpack/commands.h"
 
 namespace {
 
@@ -16,6 +17,7 @@ constexpr const char* usage_text =
     "usage: plpack expand SRC DST\n"
     "       plpack apply OLD PATCH OUT\n"
     "       plpack bytesum FILE\n"
+    "       plpack compress SRC DST\n"
     "       plpack --help\n";
 
 int usage_error() {
@@ -91,5 +93,6 @@ int main(int argc, char** argv) {
     if (command == "expand" && argc == 4) return command_expand(arg(2), arg(3));
     if (command == "apply" && argc == 5) return command_apply(arg(2), arg(3), arg(4));
     if (command == "bytesum" && argc == 3) return command_bytesum(arg(2));
+    if (command == "compress" && argc == 4) return plpack::command_compress(arg(2), arg(3));
     return usage_error();
 }
