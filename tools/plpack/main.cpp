@@ -18,6 +18,7 @@ constexpr const char* usage_text =
     "       plpack apply OLD PATCH OUT\n"
     "       plpack bytesum FILE\n"
     "       plpack compress SRC DST\n"
+    "       plpack diff OLD NEW PATCH\n"
     "       plpack --help\n";
 
 int usage_error() {
@@ -94,5 +95,6 @@ int main(int argc, char** argv) {
     if (command == "apply" && argc == 5) return command_apply(arg(2), arg(3), arg(4));
     if (command == "bytesum" && argc == 3) return command_bytesum(arg(2));
     if (command == "compress" && argc == 4) return plpack::command_compress(arg(2), arg(3));
+    if (command == "diff" && argc == 5) return plpack::command_diff(arg(2), arg(3), arg(4));
     return usage_error();
 }
