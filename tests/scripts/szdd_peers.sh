@@ -13,6 +13,9 @@ trap 'rm -rf "$work"' EXIT
 # Text, random and executable data, and the small and boundary cases.
 cat "$source"/patch/*.cpp "$source"/patch/*.h "$source"/platform/host/*.cpp > "$work/text"
 head -c 200000 /dev/urandom > "$work/random"
+# Random over two letters: long chains of short matches, where a parse that
+# takes the longest match at once falls behind.
+head -c 300000 /dev/urandom | tr '\000-\377' '[a*128][b*128]' > "$work/two_letters"
 cp "$plpack" "$work/executable"
 printf '' > "$work/empty"
 printf 'abcde' > "$work/five"
@@ -20,7 +23,7 @@ head -c 32000 /dev/zero | tr '\0' ' ' > "$work/spaces"
 head -c 4097 "$work/text" > "$work/text4097"
 
 failed=0
-for name in text random executable empty five spaces text4097; do
+for name in text random two_letters executable empty five spaces text4097; do
     file=$work/$name
     "$plpack" compress "$file" "$file.szdd"
     msexpand < "$file.szdd" > "$file.msexpand" 2>/dev/null || true
