@@ -43,7 +43,8 @@ old_match longest_match(const std::vector<std::int32_t>& suffixes, std::span<con
         std::size_t middle = low + (high - low) / 2;
         std::int64_t at = suffixes[middle];
         std::int64_t suffix_size = old_size - at;
-        int order = std::memcmp(old_bytes + at, needle.data(), static_cast<std::size_t>(std::min(suffix_size, needle_size)));
+        std::size_t compared = static_cast<std::size_t>(std::min(suffix_size, needle_size));
+        int order = std::memcmp(old_bytes + at, needle.data(), compared);
         // A suffix that is a proper prefix of the needle sorts before it.
         if (order < 0 || (order == 0 && suffix_size < needle_size))
             low = middle;
@@ -131,7 +132,8 @@ std::vector<diff_segment> align_files(std::span<const std::uint8_t> old_data, st
             std::int64_t overlap = (last_scan + forward) - (scan - backward);
             std::int64_t score = 0, best_score = 0, keep = 0;
             for (std::int64_t i = 0; i < overlap; ++i) {
-                if (new_bytes[last_scan + forward - overlap + i] == old_bytes[last_pos + forward - overlap + i]) ++score;
+                std::int64_t back = forward - overlap + i;
+                if (new_bytes[last_scan + back] == old_bytes[last_pos + back]) ++score;
                 if (new_bytes[scan - backward + i] == old_bytes[pos - backward + i]) --score;
                 if (score > best_score) {
                     best_score = score;

@@ -40,7 +40,8 @@ std::uint64_t load64(const std::uint8_t* p) {
 std::uint32_t common_length(const std::uint8_t* a, const std::uint8_t* b) {
     for (std::uint32_t at = 1; at < max_match; at += 8) {
         std::uint64_t difference = load64(a + at) ^ load64(b + at);
-        if (difference != 0) return std::min(max_match, at + static_cast<std::uint32_t>(std::countr_zero(difference)) / 8);
+        if (difference != 0)
+            return std::min(max_match, at + static_cast<std::uint32_t>(std::countr_zero(difference)) / 8);
     }
     return max_match;
 }

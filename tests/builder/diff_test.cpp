@@ -152,9 +152,8 @@ TEST(LongestMatch, FindsTheLongestPrefixAnywhereInTheOldFile) {
         EXPECT_EQ(found.length, c.length) << c.name;
         if (found.length > 0) {
             ASSERT_LE(found.old_pos + found.length, static_cast<std::int64_t>(old_data.size())) << c.name;
-            EXPECT_EQ(c.old_text.substr(static_cast<std::size_t>(found.old_pos), static_cast<std::size_t>(found.length)),
-                      c.needle.substr(0, static_cast<std::size_t>(found.length)))
-                << c.name;
+            std::size_t at = static_cast<std::size_t>(found.old_pos), n = static_cast<std::size_t>(found.length);
+            EXPECT_EQ(c.old_text.substr(at, n), c.needle.substr(0, n)) << c.name;
         }
     }
 }

@@ -25,7 +25,8 @@ bytes text_like(std::size_t size, unsigned seed) {
     std::mt19937 random(seed);
     bytes out;
     while (out.size() < size)
-        for (const char* w = words[random() % 9]; *w && out.size() < size; ++w) out.push_back(static_cast<std::uint8_t>(*w));
+        for (const char* w = words[random() % 9]; *w && out.size() < size; ++w)
+            out.push_back(static_cast<std::uint8_t>(*w));
     return out;
 }
 
