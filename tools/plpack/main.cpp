@@ -10,6 +10,7 @@
 #include "platform/paths.h"
 #include "platform/ui.h"
 #include "tools/plpack/manifest_command.h"
+#include "tools/plpack/commands.h"
 
 namespace {
 
@@ -18,6 +19,8 @@ constexpr const char* usage_text =
     "       plpack apply OLD PATCH OUT\n"
     "       plpack bytesum FILE\n"
     "       plpack manifest FILE\n"
+    "       plpack compress SRC DST\n"
+    "       plpack diff OLD NEW PATCH\n"
     "       plpack --help\n";
 
 int usage_error() {
@@ -103,5 +106,7 @@ int main(int argc, char** argv) {
     if (command == "apply" && argc == 5) return command_apply(arg(2), arg(3), arg(4));
     if (command == "bytesum" && argc == 3) return command_bytesum(arg(2));
     if (command == "manifest" && argc == 3) return plpack::command_manifest(arg(2).path);
+    if (command == "compress" && argc == 4) return plpack::command_compress(arg(2).path, arg(3).path);
+    if (command == "diff" && argc == 5) return plpack::command_diff(arg(2).path, arg(3).path, arg(4).path);
     return usage_error();
 }

@@ -1,0 +1,154 @@
+#include "builder/diff_alignment.h"
+
+#include <divsufsort.h>
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+#include <type_traits>
+
+namespace builder {
+
+namespace {
+
+static_assert(std::is_same_v<saidx_t, std::int32_t>);
+
+std::int64_t common_prefix(const std::uint8_t* a, std::int64_t a_size, const std::uint8_t* b, std::int64_t b_size) {
+    std::int64_t limit = std::min(a_size, b_size), i = 0;
+    while (i < limit && a[i] == b[i]) ++i;
+    return i;
+}
+
+}  // namespace
+
+std::vector<std::int32_t> sort_suffixes(std::span<const std::uint8_t> old_data) {
+    if (old_data.size() >= 0x3FFFFFFFu) throw std::length_error("patches are made for files below 1 GiB only");
+    std::vector<std::int32_t> suffixes(old_data.size());
+    if (!old_data.empty() && divsufsort(old_data.data(), suffixes.data(), static_cast<saidx_t>(old_data.size())) != 0)
+        throw std::bad_alloc();
+    return suffixes;
+}
+
+old_match longest_match(const std::vector<std::int32_t>& suffixes, std::span<const std::uint8_t> old_data,
+                        std::span<const std::uint8_t> needle) {
+    old_match best;
+    if (suffixes.empty()) return best;
+    const std::uint8_t* old_bytes = old_data.data();
+    const std::int64_t old_size = static_cast<std::int64_t>(old_data.size());
+    const std::int64_t needle_size = static_cast<std::int64_t>(needle.size());
+    // Narrow down to the two neighbouring suffixes that the needle sorts
+    // between; the longest match is one of them.
+    std::size_t low = 0, high = suffixes.size() - 1;
+    while (high - low > 1) {
+        std::size_t middle = low + (high - low) / 2;
+        std::int64_t at = suffixes[middle];
+        std::int64_t suffix_size = old_size - at;
+        std::size_t compared = static_cast<std::size_t>(std::min(suffix_size, needle_size));
+        int order = std::memcmp(old_bytes + at, needle.data(), compared);
+        // A suffix that is a proper prefix of the needle sorts before it.
+        if (order < 0 || (order == 0 && suffix_size < needle_size))
+            low = middle;
+        else
+            high = middle;
+    }
+    for (std::size_t i : {low, high}) {
+        std::int64_t at = suffixes[i];
+        std::int64_t length = common_prefix(old_bytes + at, old_size - at, needle.data(), needle_size);
+        if (length > best.length) best = {length, at};
+    }
+    return best;
+}
+
+std::vector<diff_segment> align_files(std::span<const std::uint8_t> old_data, std::span<const std::uint8_t> new_data) {
+    if (new_data.size() >= 0x3FFFFFFFu) throw std::length_error("patches are made for files below 1 GiB only");
+    const std::uint8_t* old_bytes = old_data.data();
+    const std::uint8_t* new_bytes = new_data.data();
+    const std::int64_t old_size = static_cast<std::int64_t>(old_data.size());
+    const std::int64_t new_size = static_cast<std::int64_t>(new_data.size());
+
+    const std::vector<std::int32_t> suffixes = sort_suffixes(old_data);
+
+    auto agrees = [&](std::int64_t new_pos, std::int64_t old_pos) {
+        return old_pos >= 0 && old_pos < old_size && old_bytes[old_pos] == new_bytes[new_pos];
+    };
+
+    std::vector<diff_segment> segments;
+    auto add_segment = [&](std::int64_t new_start, std::int64_t delta) {
+        if (!segments.empty() && segments.back().new_start == new_start) segments.pop_back();
+        if (!segments.empty() && segments.back().delta == delta) return;
+        segments.push_back({static_cast<std::uint32_t>(new_start), delta});
+    };
+
+    // The current segment starts at last_scan against old last_pos. The scan
+    // looks for the next point where a match found in the old file beats
+    // the current alignment by more than 8 bytes (or is as good, but
+    // elsewhere); the current segment is then extended forwards, the new
+    // match backwards, and the new segment starts where they meet.
+    std::int64_t scan = 0, length = 0, pos = 0;
+    std::int64_t last_scan = 0, last_pos = 0, last_offset = 0;
+    while (scan < new_size) {
+        std::int64_t old_score = 0;
+        std::int64_t scored = scan += length;
+        for (; scan < new_size; ++scan) {
+            old_match found = longest_match(suffixes, old_data, new_data.subspan(static_cast<std::size_t>(scan)));
+            length = found.length;
+            pos = found.old_pos;
+            for (; scored < scan + length; ++scored)
+                if (agrees(scored, scored + last_offset)) ++old_score;
+            if ((length == old_score && length != 0) || length > old_score + 8) break;
+            if (agrees(scan, scan + last_offset)) --old_score;
+        }
+        if (length == old_score && scan != new_size) continue;
+
+        // Forwards from the current segment's start: the length that most
+        // exceeds half agreement.
+        std::int64_t forward = 0;
+        {
+            std::int64_t same = 0, best_score = 0;
+            for (std::int64_t i = 0; last_scan + i < scan && last_pos + i < old_size;) {
+                if (old_bytes[last_pos + i] == new_bytes[last_scan + i]) ++same;
+                ++i;
+                if (same * 2 - i > best_score * 2 - forward) {
+                    best_score = same;
+                    forward = i;
+                }
+            }
+        }
+        // Backwards from the new match.
+        std::int64_t backward = 0;
+        if (scan < new_size) {
+            std::int64_t same = 0, best_score = 0;
+            for (std::int64_t i = 1; scan >= last_scan + i && pos >= i; ++i) {
+                if (old_bytes[pos - i] == new_bytes[scan - i]) ++same;
+                if (same * 2 - i > best_score * 2 - backward) {
+                    best_score = same;
+                    backward = i;
+                }
+            }
+        }
+        // Where the two overlap, cut at the point that keeps the most
+        // agreeing bytes.
+        if (last_scan + forward > scan - backward) {
+            std::int64_t overlap = (last_scan + forward) - (scan - backward);
+            std::int64_t score = 0, best_score = 0, keep = 0;
+            for (std::int64_t i = 0; i < overlap; ++i) {
+                std::int64_t back = forward - overlap + i;
+                if (new_bytes[last_scan + back] == old_bytes[last_pos + back]) ++score;
+                if (new_bytes[scan - backward + i] == old_bytes[pos - backward + i]) --score;
+                if (score > best_score) {
+                    best_score = score;
+                    keep = i + 1;
+                }
+            }
+            backward -= keep;
+        }
+
+        add_segment(last_scan, last_pos - last_scan);
+        last_scan = scan - backward;
+        last_pos = pos - backward;
+        last_offset = pos - scan;
+    }
+    return segments;
+}
+
+}  // namespace builder

@@ -1,0 +1,207 @@
+#include "builder/diff.h"
+
+#include "builder/diff_alignment.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "patch/apply_patch.h"
+#include "patch/byte_sum.h"
+#include "patch/patch_body.h"
+#include "support/test_support.h"
+
+namespace {
+
+using testing_support::bytes;
+
+bytes random_bytes(std::size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    bytes out(size);
+    for (auto& b : out) b = static_cast<std::uint8_t>(random());
+    return out;
+}
+
+bytes join(std::initializer_list<bytes> parts) {
+    bytes out;
+    for (const bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+bytes slice(const bytes& b, std::size_t from, std::size_t to) { return bytes(b.begin() + from, b.begin() + to); }
+
+bool append(void* context, const std::uint8_t* b, std::size_t n) {
+    static_cast<bytes*>(context)->insert(static_cast<bytes*>(context)->end(), b, b + n);
+    return true;
+}
+
+// What the engine makes of old_data with the patch's body, or a note
+// saying why it could not.
+bytes apply_body(const bytes& old_data, const bytes& patch_file, std::string* fault) {
+    bytes out;
+    if (patch_file.size() < 4) {
+        *fault = "no checksum";
+        return out;
+    }
+    std::uint8_t buffer[256];
+    patch::patch_output sink{buffer, sizeof buffer, 0, append, &out};
+    auto result = patch::run_patch_body(old_data, {patch_file.data(), patch_file.size() - 4}, &sink);
+    if (result != patch::body_result::ok || !patch::output_finish(&sink)) *fault = "malformed body";
+    return out;
+}
+
+std::uint32_t stored_sum(const bytes& patch_file) {
+    const std::uint8_t* p = patch_file.data() + patch_file.size() - 4;
+    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+struct diff_case {
+    std::string name;
+    bytes old_data;
+    bytes new_data;
+    std::size_t largest;  // the patch size that a sound choice of instructions stays within
+};
+
+std::vector<diff_case> diff_cases() {
+    const bytes old_data = random_bytes(20000, 1);
+    const bytes extra = random_bytes(400, 2);
+    std::vector<diff_case> cases;
+    auto add = [&](std::string name, bytes o, bytes n, std::size_t largest) {
+        cases.push_back({std::move(name), std::move(o), std::move(n), largest});
+    };
+
+    add("identical", old_data, old_data, 4 + 4);
+    add("both empty", {}, {}, 4);
+    add("empty old", {}, slice(extra, 0, 100), 4 + 17 + 100);
+    add("empty new", old_data, {}, 4);
+    add("one byte to another", {'a'}, {'b'}, 4 + 2);
+    add("one byte appended to three", {'a', 'b', 'c'}, {'a', 'b', 'c', 'd'}, 4 + 2 + 2);
+
+    bytes one_change = old_data;
+    one_change[10000] ^= 0x40;
+    add("one byte changed", old_data, one_change, 4 + 4 + 4);
+
+    bytes scattered = old_data;
+    for (std::size_t i = 50; i < scattered.size(); i += 100) scattered[i] ^= 0x11;
+    // One 2-byte run per change and one for the tail.
+    add("scattered byte changes", old_data, scattered, 4 + 2 * 201);
+
+    bytes dense = old_data;
+    for (std::size_t i = 5000; i < 5300; ++i) dense[i] = extra[i - 5000];
+    // As runs, 600 bytes; as block literals, 300 and a header.
+    add("dense changed cluster", old_data, dense, 4 + 17 + 300 + 3 * 4);
+
+    bytes mostly = old_data;
+    for (std::size_t i = 8000; i < 8400; ++i)
+        if (i % 4 != 0) mostly[i] = static_cast<std::uint8_t>(~mostly[i]);
+    add("three of four bytes changed", old_data, mostly, 4 + 17 + 400 + 3 * 4);
+
+    add("insertion", old_data, join({slice(old_data, 0, 1000), slice(extra, 0, 13), slice(old_data, 1000, 20000)}),
+        4 + 17 + 13 + 2 * 4);
+    add("deletion", old_data, join({slice(old_data, 0, 1000), slice(old_data, 1500, 20000)}), 4 + 17 + 2 * 4);
+    add("moved block", old_data,
+        join({slice(old_data, 0, 5000), slice(old_data, 10000, 15000), slice(old_data, 5000, 10000),
+              slice(old_data, 15000, 20000)}),
+        4 + 2 * 17 + 3 * 4);
+    add("block copied twice", old_data, join({old_data, slice(old_data, 3000, 9000)}), 4 + 17 + 2 * 4);
+    add("appended tail", old_data, join({old_data, slice(extra, 0, 300)}), 4 + 17 + 300 + 4);
+    add("cut tail", old_data, slice(old_data, 0, 15000), 4 + 4);
+    add("cut head", old_data, slice(old_data, 6000, 20000), 4 + 17 + 4);
+    add("random unrelated", old_data, random_bytes(20000, 3), 4 + 17 + 20000);
+
+    // Periodic text: many equally long matches, the longest one cut by the
+    // end of the old file.
+    bytes periodic;
+    for (int i = 0; i < 3000; ++i)
+        for (char c : std::string("abcdefghij")) periodic.push_back(static_cast<std::uint8_t>(c));
+    add("periodic text with an insertion and a deletion", periodic,
+        join({slice(periodic, 0, 10000), {'X'}, slice(periodic, 10000, 20000), slice(periodic, 20005, 30000)}),
+        4 + 3 * 17 + 3 * 4);
+
+    bytes zeros_old(300000, 0), zeros_new(300013, 0);
+    for (std::size_t i = 0; i < zeros_new.size(); i += 1000) zeros_new[i] = 7;
+    // A 4-byte run for each change (counts of 999), the bytes beyond the old
+    // file as literals.
+    add("long zero runs with sparse changes", zeros_old, zeros_new, 4 + 4 * 301 + 2 * 13);
+    return cases;
+}
+
+TEST(LongestMatch, FindsTheLongestPrefixAnywhereInTheOldFile) {
+    struct match_case {
+        const char* name;
+        std::string old_text;
+        std::string needle;
+        std::int64_t length;
+    };
+    const match_case cases[] = {
+        {"empty old file", "", "abc", 0},
+        {"absent", "abcabc", "xyz", 0},
+        {"whole needle", "xxabcdyy", "abcd", 4},
+        {"longest of several", "abx abcx abcdx", "abcdef", 4},
+        {"before every suffix", "bcd", "a", 0},
+        {"after every suffix", "abc", "zz", 0},
+        // Every suffix is a prefix of the needle: the longest is the whole
+        // file, not the shortest suffix.
+        {"needle longer than the old file", "abcabcabcabc", "abcabcabcabcabc", 12},
+        {"periodic, cut by the old file's end", "abababababab", "abababababababX", 12},
+    };
+    for (const match_case& c : cases) {
+        bytes old_data(c.old_text.begin(), c.old_text.end()), needle(c.needle.begin(), c.needle.end());
+        builder::old_match found = builder::longest_match(builder::sort_suffixes(old_data), old_data, needle);
+        EXPECT_EQ(found.length, c.length) << c.name;
+        if (found.length > 0) {
+            ASSERT_LE(found.old_pos + found.length, static_cast<std::int64_t>(old_data.size())) << c.name;
+            std::size_t at = static_cast<std::size_t>(found.old_pos), n = static_cast<std::size_t>(found.length);
+            EXPECT_EQ(c.old_text.substr(at, n), c.needle.substr(0, n)) << c.name;
+        }
+    }
+}
+
+TEST(MakePatch, RebuildsTheNewFileWithinItsCost) {
+    for (const diff_case& c : diff_cases()) {
+        bytes patch_file = builder::make_patch(c.old_data, c.new_data);
+        std::string fault;
+        bytes rebuilt = apply_body(c.old_data, patch_file, &fault);
+        EXPECT_EQ(fault, "") << c.name;
+        EXPECT_TRUE(rebuilt == c.new_data) << c.name << ": " << rebuilt.size() << " bytes rebuilt of "
+                                           << c.new_data.size();
+        ASSERT_GE(patch_file.size(), 4u) << c.name;
+        EXPECT_EQ(stored_sum(patch_file), patch::byte_sum(c.new_data)) << c.name;
+        EXPECT_LE(patch_file.size(), c.largest) << c.name;
+        // Never more than the whole new file as one block of literals.
+        EXPECT_LE(patch_file.size(), 4 + 17 + c.new_data.size()) << c.name;
+    }
+}
+
+// The instructions chosen by cost: a lone change is one short run, an
+// unchanged file one run.
+TEST(MakePatch, SpellsSmallChangesAsRuns) {
+    const bytes old_data = random_bytes(300, 4);
+    bytes new_data = old_data;
+    new_data[100] = static_cast<std::uint8_t>(~new_data[100]);
+    bytes patch_file = builder::make_patch(old_data, new_data);
+    bytes body(patch_file.begin(), patch_file.end() - 4);
+    // Run of 100 then the changed byte; run of 198 (u8 count) then the last byte.
+    EXPECT_EQ(body, (bytes{0x80 | 100, new_data[100], patch::op_run8, 198, new_data[299]}));
+
+    body = builder::make_patch(old_data, old_data);
+    EXPECT_EQ(bytes(body.begin(), body.end() - 4), (bytes{patch::op_run16, 43, 1, old_data[299]}));
+}
+
+// The whole operation on files: the engine verifies the patch's checksum.
+TEST(MakePatch, AppliesThroughTheEngine) {
+    testing_support::message_recorder messages;
+    testing_support::scratch_folder folder;
+    const bytes old_data = random_bytes(100000, 5);
+    bytes new_data = join({slice(old_data, 0, 40000), random_bytes(77, 6), slice(old_data, 41000, 100000)});
+    for (std::size_t i = 60000; i < new_data.size(); i += 5000) new_data[i] ^= 0x80;
+    ASSERT_TRUE(testing_support::write_bytes(folder / "app.exe", old_data));
+    ASSERT_TRUE(testing_support::write_bytes(folder / "app.pat", builder::make_patch(old_data, new_data)));
+    patch::file_record patch_file{folder / "app.pat"}, old_file{folder / "app.exe"}, output{folder / "app.exeTemp"};
+    EXPECT_EQ(patch::apply_patch(&patch_file, &old_file, &output), 0);
+    EXPECT_TRUE(testing_support::read_bytes(folder / "app.exeTemp") == new_data);
+    EXPECT_TRUE(messages.messages().empty());
+}
+
+}  // namespace
