@@ -1,6 +1,7 @@
 #include "run/file_pass.h"
 
 #include <cstdint>
+#include <initializer_list>
 
 #include "install/folder_map.h"
 #include "package/manifest.h"

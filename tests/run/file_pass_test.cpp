@@ -417,9 +417,9 @@ TEST(FilePass, EntriesThatReachOutsideTheirFoldersFailAndTouchNothing) {
         "..\\victim.txt",
         "sub\\..\\..\\victim.txt",
         "sub/../../victim.txt",
-        victim_path,                                   // "X:\...\victim.txt"
-        victim_path.substr(2),                         // "\...\victim.txt"
-        "/" + victim_path.substr(3),                   // "/...\victim.txt"
+        victim_path,                  // "X:\...\victim.txt"
+        victim_path.substr(2),        // "\...\victim.txt"
+        "/" + victim_path.substr(3),  // "/...\victim.txt"
     };
     std::vector<entry> entries;
     for (int flag : {1, 2, 3}) {
