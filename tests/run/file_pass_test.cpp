@@ -1,0 +1,470 @@
+// The file pass over small installations: every section, every entry kind,
+// entries that fail among good ones, backups, and destinations that try to
+// leave their folder.
+#include "run/file_pass.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <random>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "install/folder_map.h"
+#include "patch/byte_sum.h"
+#include "platform/files.h"
+#include "run/backup.h"
+#include "run/run_state.h"
+#include "support/patch_writer.h"
+#include "support/read_only.h"
+#include "support/szdd_writer.h"
+#include "support/test_support.h"
+#include "ui/progress.h"
+#include "pass_fixture.h"
+
+namespace {
+
+using namespace install;
+using pass_testing::entry;
+using pass_testing::no_flag;
+using pass_testing::tree;
+using testing_support::bytes;
+using testing_support::scratch_folder;
+using testing_support::szdd_literals;
+using testing_support::text_bytes;
+
+const std::string checksum_error =
+    "Pelora Updater: The patch was not applied successfully, because of a checksum error";
+const std::string unknown_error = "Pelora Updater: An Unknow Error Occured.";
+
+bytes random_bytes(std::uint32_t seed, std::size_t n) {
+    std::mt19937 random(seed);
+    bytes out(n);
+    for (std::uint8_t& b : out) b = static_cast<std::uint8_t>(random());
+    return out;
+}
+
+// The compressed patch that turns `old_data` into the returned new file;
+// with `wrong_checksum` its checksum does not match what it makes.
+struct made_patch {
+    bytes compressed, made;
+};
+made_patch compressed_patch(const bytes& old_data, std::uint32_t seed, bool wrong_checksum = false) {
+    testing_support::patch_stats stats;
+    testing_support::random_patch p = testing_support::make_random_patch(old_data, seed, 40, &stats);
+    std::uint32_t sum = patch::byte_sum(p.expected) + (wrong_checksum ? 1 : 0);
+    return {szdd_literals(testing_support::patch_file(p.body, sum)), p.expected};
+}
+
+// An SZDD file whose data ends before its expanded length.
+bytes truncated(const bytes& content) {
+    bytes file = szdd_literals(content);
+    file.resize(file.size() - 5);
+    return file;
+}
+
+// An installation and a work folder, with the run's globals pointing at
+// them; backup mode off. The temporary folder (for RegLog.txt) is a
+// private one while the object lives.
+struct installation {
+    scratch_folder temp;
+    testing_support::temp_folder_override temp_override{temp.path()};
+    scratch_folder app, work;
+
+    installation() {
+        pass_testing::use_section_folders(app.path());
+        run::work_folder_path = work.path();
+        run::manifest_path = work / "temp1.cab";
+        run::backup_mode = false;
+        run::backup_folder = app / "Backup\\";
+        ui::current_entry = 0;
+    }
+    ~installation() { run::backup_mode = false; }
+    std::string path(std::size_t section, const std::string& destination) const {
+        return app / pass_testing::relative_path(section, destination);
+    }
+};
+
+// Every file and folder of an installation before and after a whole pass.
+struct planned {
+    entry e;
+    std::optional<bytes> before, after;  // the target; nothing: no such file
+    bool read_only = false;
+    enum { nothing_left, compressed_left, expanded_patch_left } work_left = nothing_left;
+};
+
+struct whole_pass_scenario {
+    std::vector<planned> entries;
+    tree before, after;
+    std::string failed_patch_output;  // relative to the app folder
+};
+
+whole_pass_scenario whole_pass() {
+    const bytes exe = random_bytes(1, 6000), filter = random_bytes(2, 3000), wizard = random_bytes(3, 2500);
+    const made_patch exe_patch = compressed_patch(exe, 11);
+    const made_patch bad_patch = compressed_patch(filter, 12, true);
+    const made_patch wizard_patch = compressed_patch(wizard, 13);
+    auto t = text_bytes;
+    auto replacement = [](const bytes& content) { return std::optional<bytes>(szdd_literals(content)); };
+
+    whole_pass_scenario s;
+    s.entries = {
+        {{core_section, 1, "Pelora9.exe", exe_patch.compressed}, exe, exe_patch.made},
+        {{core_section, 4, "Pelora.tlb", replacement(t("tlb 2"))}, t("tlb 1"), t("tlb 2")},
+        {{core_section, 2, "New.dll", replacement(t("new library"))}, std::nullopt, t("new library")},
+        {{core_section, 2, "ReadOnly.dat", replacement(random_bytes(4, 40000))},
+         t("left read-only"),
+         random_bytes(4, 40000),
+         true},
+        {{tools_section, 3, "old.tool"}, t("old tool"), std::nullopt},
+        {{tools_section, 3, "Locked.tool"}, t("read-only tool"), std::nullopt, true},
+        {{tools_section, 3, "never-there.tool"}, std::nullopt, std::nullopt},
+        {{user_section, 2, "WebWiz\\STARTPAG.TXT", replacement(t("start 2"))}, t("start 1"), t("start 2")},
+        {{filters_section, 1, "Sharpen.flt", bad_patch.compressed},
+         filter,
+         filter,
+         false,
+         planned::expanded_patch_left},
+        {{filters_section, 2, "Blur.flt", replacement(t("blur 2"))}, t("blur 1"), t("blur 2")},
+        {{dict_section, 4, "words.dic", replacement(t("words 2"))}, t("words 1"), t("words 2")},
+        {{extras_section, 2, "engineer_valves.MCR", truncated(t("valves, second edition"))},
+         t("valves"),
+         t("valves"),
+         false,
+         planned::compressed_left},
+        {{extras_section, 3, "old_valves.MCR"}, t("old valves"), std::nullopt},
+        // No flag: nothing happens even though the other keys are there.
+        {{color_inks_section, no_flag, "ink.txt", replacement(t("ink"))},
+         std::nullopt,
+         std::nullopt,
+         false,
+         planned::compressed_left},
+        {{color_inks_section, 2, "Pantone.ink", replacement(t("pantone"))}, std::nullopt, t("pantone")},
+        {{plserver_section, 7, "server.cfg", replacement(t("server 2"))},
+         t("server 1"),
+         t("server 1"),
+         false,
+         planned::compressed_left},
+        {{data_section, 2, "GIS DATA FILES\\NADCON\\win\\conus.las", replacement(t("grid"))},
+         std::nullopt,
+         t("grid")},
+        {{data_section, 2, "GIS DATA FILES\\CSV\\datums.csv", replacement(t("datums"))}, std::nullopt, t("datums")},
+        {{wizards_section, 1, "Web\\wizard.dll", wizard_patch.compressed}, wizard, wizard_patch.made},
+        {{psfonts_section, 2, "cmaps\\UniJIS-UCS2-H", replacement(t("cmap"))}, std::nullopt, t("cmap")},
+        {{symbols_section, 2, "Base Symbols\\Weather.MCR", replacement(t("base weather"))},
+         std::nullopt,
+         t("base weather")},
+        {{symbols_section, 2, "GIS Symbols\\Weather.MCR", replacement(t("gis weather"))},
+         std::nullopt,
+         t("gis weather")},
+    };
+
+    s.before.folders = {"Pelora Tools", "User",     "User\\WebWiz", "Pelora Filters", "Dictionaries", "Extras",
+                        "Color Inks",   "PLServer", "Wizards",      "Wizards\\Web",   "PSFonts"};
+    s.after.folders = s.before.folders;
+    pass_testing::add_folders_of_the_pass(&s.after);
+    for (const planned& p : s.entries) {
+        std::string path = pass_testing::relative_path(p.e.section, p.e.destination);
+        if (p.before) s.before.files[path] = *p.before;
+        if (p.after) s.after.files[path] = *p.after;
+    }
+    s.failed_patch_output = "Pelora Filters\\Sharpen.fltTemp";
+    s.after.files[s.failed_patch_output] = bad_patch.made;
+    return s;
+}
+
+struct pass_result {
+    int failures;
+    std::vector<entry> entries;
+    int total;
+    std::vector<std::string> messages;
+};
+
+// Builds the scenario's installation and package, and runs the pass.
+pass_result run_whole_pass(const installation& inst, whole_pass_scenario* s) {
+    pass_testing::make_tree(inst.app.path(), s->before);
+    for (const planned& p : s->entries) {
+        if (p.read_only) {
+            EXPECT_TRUE(testing_support::make_read_only(inst.path(p.e.section, p.e.destination)));
+        }
+    }
+    pass_result r;
+    for (const planned& p : s->entries) r.entries.push_back(p.e);
+    r.total = pass_testing::write_package(inst.work.path(), &r.entries);
+    testing_support::message_recorder boxes;
+    r.failures = run::file_pass();
+    r.messages = boxes.messages();
+    return r;
+}
+
+void expect_whole_pass_outcome(const installation& inst, const whole_pass_scenario& s, const pass_result& r,
+                               const tree& expected) {
+    EXPECT_EQ(r.failures, 2) << "the checksum mismatch and the truncated replacement";
+    EXPECT_EQ(ui::current_entry, r.total + 1);
+    EXPECT_EQ(r.messages, std::vector<std::string>{checksum_error});
+
+    tree now = pass_testing::list_tree(inst.app.path());
+    EXPECT_TRUE(now == expected) << pass_testing::differences(expected, now);
+
+    std::set<std::string> work_left = {"temp1.cab"};
+    for (std::size_t i = 0; i < s.entries.size(); ++i) {
+        if (s.entries[i].work_left == planned::compressed_left) work_left.insert(r.entries[i].cab_name);
+        if (s.entries[i].work_left == planned::expanded_patch_left) work_left.insert(r.entries[i].cab_name + "_");
+    }
+    EXPECT_EQ(pass_testing::file_names(inst.work.path()), work_left);
+
+    EXPECT_EQ(testing_support::read_bytes(inst.temp / "RegLog.txt"),
+              text_bytes("Error Patching File: " + (inst.app / s.failed_patch_output) + "\r\n"));
+}
+
+TEST(FilePass, AppliesEveryEntryOfEverySectionAndCountsTheFailures) {
+    installation inst;
+    whole_pass_scenario s = whole_pass();
+    pass_result r = run_whole_pass(inst, &s);
+    expect_whole_pass_outcome(inst, s, r, s.after);
+}
+
+TEST(FilePass, BacksUpEveryTargetBeforeItChanges) {
+    installation inst;
+    whole_pass_scenario s = whole_pass();
+    s.before.folders.insert("Backup");
+    run::backup_mode = true;
+    pass_result r = run_whole_pass(inst, &s);
+
+    // One line per entry acted on, in entry order; a copy of each target
+    // that existed, under the destination's text after its first backslash
+    // (the later of two equal names wins).
+    tree expected = s.after;
+    expected.folders.insert("Backup");
+    std::vector<std::string> logged;
+    for (const planned& p : s.entries) {
+        if (p.e.flag < 1 || p.e.flag > 4) continue;
+        logged.push_back(p.e.destination);
+        std::size_t slash = p.e.destination.find('\\');
+        std::string copy = slash == std::string::npos ? p.e.destination : p.e.destination.substr(slash + 1);
+        if (p.before) expected.files["Backup\\" + copy] = *p.before;
+    }
+    bytes log = testing_support::read_bytes(inst.app / "Backup\\Log.txt");
+    expected.files["Backup\\Log.txt"] = log;
+    expect_whole_pass_outcome(inst, s, r, expected);
+
+    std::string text(log.begin(), log.end());
+    const std::regex stamp(R"( on \d\d/\d\d/\d\d \d\d:\d\d:\d\d)");
+    std::vector<std::string> lines;
+    for (std::size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
+        lines.push_back(text.substr(at, end - at));
+    ASSERT_EQ(lines.size(), logged.size()) << text;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        std::string head = "File:" + logged[i];
+        EXPECT_EQ(lines[i].substr(0, head.size()), head);
+        EXPECT_TRUE(std::regex_match(lines[i].substr(head.size()), stamp)) << lines[i];
+    }
+}
+
+// One entry at a time: whether it fails, and that a failed entry leaves
+// its target exactly as it was and nothing beside it.
+TEST(FilePass, AFailedEntryLeavesItsTargetAsItWas) {
+    const bytes old_file = random_bytes(5, 1000), new_file = text_bytes("the new file");
+    struct entry_case {
+        const char* name;
+        int flag;
+        std::optional<bytes> before;
+        std::optional<bytes> compressed;  // nothing: the CAB names a missing file
+        bool target_in_use;
+        int failures;
+        std::optional<bytes> after;
+        std::vector<std::string> messages;
+    };
+    const made_patch patch = compressed_patch(old_file, 21);
+    const entry_case cases[] = {
+        {"replacement whose data ends early", 2, old_file, truncated(new_file), false, 1, old_file, {}},
+        {"replacement that is not SZDD", 4, old_file, text_bytes("plain text"), false, 1, old_file, {}},
+        {"replacement whose compressed file is missing", 2, old_file, std::nullopt, false, 1, old_file, {}},
+        {"replacement of a file in use", 2, old_file, szdd_literals(new_file), true, 1, old_file, {}},
+        {"deletion of a file in use", 3, old_file, std::nullopt, true, 1, old_file, {}},
+        {"deletion of a file that is not there", 3, std::nullopt, std::nullopt, false, 0, std::nullopt, {}},
+        {"patch of a file that is not there", 1, std::nullopt, patch.compressed, false, 1, std::nullopt,
+         {unknown_error}},
+        {"patch of a file in use", 1, old_file, patch.compressed, true, 1, old_file, {unknown_error}},
+        {"patch whose compressed file is missing", 1, old_file, std::nullopt, false, 1, old_file, {}},
+        {"patch that succeeds", 1, old_file, patch.compressed, false, 0, patch.made, {}},
+    };
+    for (const entry_case& c : cases) {
+        SCOPED_TRACE(c.name);
+        installation inst;
+        tree before;
+        before.folders = {"User"};
+        if (c.before) before.files["User\\Sample.dat"] = *c.before;
+        pass_testing::make_tree(inst.app.path(), before);
+        std::vector<entry> entries = {{user_section, c.flag, "Sample.dat", c.compressed}};
+        if (c.flag != 3 && !c.compressed) entries[0].cab_name = "temp9.cab";
+        pass_testing::write_package(inst.work.path(), &entries);
+
+        std::string target = inst.path(user_section, "Sample.dat");
+        platform::unique_file held;
+        if (c.target_in_use)
+            held.reset(platform::create_file(target.c_str(), platform::access::read,
+                                             platform::disposition::open_existing));
+        testing_support::message_recorder boxes;
+        int failures = run::file_pass();
+        held.reset();
+
+        EXPECT_EQ(failures, c.failures);
+        EXPECT_EQ(ui::current_entry, 2);
+        EXPECT_EQ(boxes.messages(), c.messages);
+        tree expected = before;
+        pass_testing::add_folders_of_the_pass(&expected);
+        if (c.after)
+            expected.files["User\\Sample.dat"] = *c.after;
+        else
+            expected.files.erase("User\\Sample.dat");
+        tree now = pass_testing::list_tree(inst.app.path());
+        EXPECT_TRUE(now == expected) << pass_testing::differences(expected, now);
+    }
+}
+
+// A section without a folder (no dictionary folder registered) is skipped,
+// but its entry numbers are used up, so the sections after it read their
+// own entries. Core and Tools are taken even without a folder.
+TEST(FilePass, ASkippedSectionUsesUpItsEntryNumbers) {
+    installation inst;
+    install::section_folders[dict_section].clear();
+    install::section_folders[tools_section].clear();
+    tree before;
+    before.folders = {"Extras", "Backup"};
+    before.files["Extras\\gone.txt"] = text_bytes("an Extras file that Dict's entry would delete");
+    pass_testing::make_tree(inst.app.path(), before);
+    run::backup_mode = true;
+
+    // A deletion of a name that exists nowhere: only its log line shows
+    // that the Tools entry was taken.
+    const std::string absent = "plupdate-absent-" + std::to_string(std::random_device()()) + ".tmp";
+    std::vector<entry> entries = {
+        {tools_section, 3, absent},
+        {dict_section, 2, "words.dic", szdd_literals(text_bytes("words"))},
+        {dict_section, 3, "gone.txt"},
+        {extras_section, 2, "extra.txt", szdd_literals(text_bytes("extras"))},
+    };
+    int total = pass_testing::write_package(inst.work.path(), &entries);
+    EXPECT_EQ(run::file_pass(), 0);
+    EXPECT_EQ(ui::current_entry, total + 1);
+
+    tree expected = before;
+    pass_testing::add_folders_of_the_pass(&expected);
+    expected.files["Extras\\extra.txt"] = text_bytes("extras");
+    tree now = pass_testing::list_tree(inst.app.path());
+    expected.files["Backup\\Log.txt"] = now.files["Backup\\Log.txt"];
+    EXPECT_TRUE(now == expected) << pass_testing::differences(expected, now);
+    EXPECT_EQ(pass_testing::file_names(inst.work.path()), (std::set<std::string>{"temp1.cab", entries[1].cab_name}));
+
+    const bytes& log = expected.files["Backup\\Log.txt"];
+    std::string text(log.begin(), log.end());
+    EXPECT_EQ(text.find("File:" + absent + " on "), 0u) << text;
+    EXPECT_EQ(text.find("File:words.dic"), std::string::npos) << text;
+    EXPECT_EQ(text.find("File:gone.txt"), std::string::npos) << text;
+    EXPECT_NE(text.find("File:extra.txt"), std::string::npos) << text;
+}
+
+TEST(FilePass, NamesThatLeaveTheirFolderAreRefused) {
+    struct name_case {
+        const char* name;
+        bool inside;
+    };
+    const name_case cases[] = {
+        {"Pelora9.exe", true},
+        {"WebWiz\\STARTPAG.TXT", true},
+        {"GIS DATA FILES/CSV/datums.csv", true},
+        {"a..b\\..c\\d..", true},
+        {".hidden", true},
+        {".\\same.txt", true},
+        {"", false},
+        {"..", false},
+        {"..\\Pelora9.exe", false},
+        {"../Pelora9.exe", false},
+        {"sub\\..\\..\\Pelora9.exe", false},
+        {"sub/../Pelora9.exe", false},
+        {"sub\\..", false},
+        {"...\\x", false},
+        {".. \\x", false},
+        {"\\Windows\\win.ini", false},
+        {"/etc/passwd", false},
+        {"C:\\Windows\\win.ini", false},
+        {"c:win.ini", false},
+        {"\\\\server\\share\\x", false},
+    };
+    for (const name_case& c : cases) EXPECT_EQ(run::stays_inside(c.name), c.inside) << c.name;
+}
+
+// Entries whose destination climbs out of the section folder, or is
+// absolute, and a compressed file named outside the work folder: each entry
+// fails, and nothing is touched, backed up or logged.
+TEST(FilePass, EntriesThatReachOutsideTheirFoldersFailAndTouchNothing) {
+    installation inst;
+    const bytes victim = random_bytes(6, 800);
+    const std::string victim_path = inst.app / "victim.txt";
+    const made_patch patch = compressed_patch(victim, 31);
+    tree before;
+    before.folders = {"Backup", "User", "User\\sub"};
+    before.files["victim.txt"] = victim;
+    pass_testing::make_tree(inst.app.path(), before);
+    const bytes outside_cab = szdd_literals(text_bytes("from outside"));
+    scratch_folder elsewhere;
+    ASSERT_TRUE(testing_support::write_bytes(elsewhere / "outside.cab", outside_cab));
+    run::backup_mode = true;
+
+    const std::string destinations[] = {
+        "..\\victim.txt",
+        "sub\\..\\..\\victim.txt",
+        "sub/../../victim.txt",
+        victim_path,                  // "X:\...\victim.txt"
+        victim_path.substr(2),        // "\...\victim.txt"
+        "/" + victim_path.substr(3),  // "/...\victim.txt"
+    };
+    std::vector<entry> entries;
+    for (int flag : {1, 2, 3}) {
+        for (const std::string& d : destinations) {
+            std::optional<bytes> compressed;
+            if (flag == 1) compressed = patch.compressed;
+            if (flag == 2) compressed = szdd_literals(text_bytes("replaced"));
+            entries.push_back({user_section, flag, d, compressed});
+        }
+    }
+    // A compressed file outside the work folder, by a relative and by an
+    // absolute name.
+    std::string beside_work = elsewhere.path().substr(0, elsewhere.path().size() - 1);
+    beside_work = "..\\" + beside_work.substr(beside_work.rfind('\\') + 1) + "\\outside.cab";
+    for (const std::string& cab : {beside_work, elsewhere / "outside.cab"})
+        for (int flag : {1, 2}) entries.push_back({user_section, flag, "victim.txt", std::nullopt, cab});
+    pass_testing::write_package(inst.work.path(), &entries);
+    std::set<std::string> work_before = pass_testing::file_names(inst.work.path());
+
+    testing_support::message_recorder boxes;
+    EXPECT_EQ(run::file_pass(), static_cast<int>(entries.size()));
+    EXPECT_TRUE(boxes.messages().empty());
+    tree expected = before;
+    pass_testing::add_folders_of_the_pass(&expected);
+    tree now = pass_testing::list_tree(inst.app.path());
+    EXPECT_TRUE(now == expected) << pass_testing::differences(expected, now);
+    EXPECT_EQ(pass_testing::file_names(inst.work.path()), work_before);
+    EXPECT_EQ(testing_support::read_bytes(elsewhere / "outside.cab"), outside_cab);
+}
+
+// Paths built from a section folder that leaves no room in their
+// 2000-character buffers: the entries fail before anything is done.
+TEST(FilePass, PathsTooLongForTheirBuffersFailTheEntry) {
+    installation inst;
+    ASSERT_EQ(platform::create_directory((inst.app / "Backup").c_str()), platform::create_directory_result::created);
+    run::backup_mode = true;
+    install::section_folders[user_section] = inst.app / std::string(run::entry_path_capacity, 'u');
+    std::vector<entry> entries = {
+        {user_section, 2, "new.txt", szdd_literals(text_bytes("new"))},
+        {user_section, 3, "old.txt"},
+    };
+    pass_testing::write_package(inst.work.path(), &entries);
+    EXPECT_EQ(run::file_pass(), 2);
+    EXPECT_FALSE(testing_support::exists(inst.app / "Backup\\Log.txt"));
+    EXPECT_EQ(pass_testing::file_names(inst.work.path()), (std::set<std::string>{"temp1.cab", entries[0].cab_name}));
+}
+
+}  // namespace
