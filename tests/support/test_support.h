@@ -51,3 +51,13 @@ private:
 };
 
 }  // namespace testing_support
+
+namespace testing_support {
+
+// The plapp program's path, in the Windows form the platform layer takes.
+std::string plapp_path();
+
+// Waits up to `milliseconds` for a file to appear.
+bool wait_for_file(const std::string& path, int milliseconds = 20000);
+
+}  // namespace testing_support
