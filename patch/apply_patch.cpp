@@ -53,7 +53,7 @@ bool output_sum(file_record* output, std::uint32_t* sum) {
 
 bool stored_checksum(file_record* patch, std::uint32_t* checksum) {
     if (open_record(patch, record_read) != 0) return false;
-    std::uint8_t bytes[4];
+    std::uint8_t bytes[4] = {};
     bool ok = platform::set_file_pointer(patch->handle, -4, platform::seek_from::end) &&
               read_record(patch, bytes, 4) == 0;
     close_record(patch);

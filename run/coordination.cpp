@@ -38,7 +38,7 @@ bool find_application_window() {
 }
 
 void wait_for_application(platform::module_handle) {
-    ui::set_status_text(package::waiting_message(ui::load_text(IDS_WAITING, 2000)));
+    ui::set_status_text(package::waiting_message());
 
     platform::mutex_handle startup = platform::create_mutex(startup_mutex_name);
     if (startup != platform::no_mutex) {

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace run {
@@ -18,6 +19,9 @@ extern bool backup_mode;
 extern std::string work_folder_path;
 // Work folder path + "temp1.cab".
 extern std::string manifest_path;
+
+// The worker thread's handle; 0 while there is none.
+extern std::intptr_t worker_handle;
 
 inline constexpr int quit_none = 0;
 inline constexpr int quit_folder_map_failed = 1;

@@ -51,4 +51,12 @@
     ROW(IDS_CHECKSUM_ERROR, TXT_CHECKSUM_ERROR)   \
     ROW(IDS_UNKNOWN_ERROR, TXT_UNKNOWN_ERROR)
 
+/* Dialog template 1, the progress window, and its controls. */
+#define IDD_PROGRESS 1
+#define IDC_STATUS 1
+#define IDC_PROGRESS_LINE 2
+#define IDC_PROGRESS_BAR 3
+#define TXT_STARTING "Starting update..."
+#define TXT_PROGRESS_BAR "Progress1"
+
 #endif

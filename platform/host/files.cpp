@@ -54,6 +54,8 @@ bool is_directory(const std::string& path) {
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
 // Windows wildcard match, without regard to ASCII letter case; "*.*"
 // matches every name, dotted or not.
 bool wildcard_match(const char* mask, const char* name) {
@@ -67,7 +69,7 @@ bool wildcard_match(const char* mask, const char* name) {
             return wildcard_match(mask, "");
         }
         if (!*name) return false;
-        if (*mask != '?' && (*mask | 0x20) != (*name | 0x20) && *mask != *name) return false;
+        if (*mask != '?' && ascii_lower(*mask) != ascii_lower(*name)) return false;
         ++mask;
         ++name;
     }

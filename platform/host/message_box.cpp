@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/host/answers.h"
+#include "platform/host/console.h"
 #include "platform/native.h"
 
 namespace platform::native {
@@ -19,6 +20,7 @@ box_answer message_box(const char* text, const char* caption, box_buttons button
         if (c == '\n' || c == '\r') c = ' ';
     std::fprintf(stderr, "%s\n", line.c_str());
     std::fflush(stderr);
+    host::note_console_output();
 
     std::optional<std::string> answer = host::next_answer();
     if (!answer && host::can_ask_person()) {

@@ -27,3 +27,28 @@ int load_string(module_handle module, unsigned id, char* buffer, int capacity) {
 std::string path_from_command_line(const char* path) { return path; }
 
 }  // namespace platform
+
+namespace platform {
+
+resource_handle find_data_resource(module_handle module, unsigned id) {
+    HMODULE instance = module ? static_cast<HMODULE>(module) : GetModuleHandleA(nullptr);
+    return FindResourceA(instance, MAKEINTRESOURCEA(id), "DATA");
+}
+
+loaded_resource load_resource(module_handle module, resource_handle resource) {
+    HMODULE instance = module ? static_cast<HMODULE>(module) : GetModuleHandleA(nullptr);
+    return resource ? LoadResource(instance, static_cast<HRSRC>(resource)) : nullptr;
+}
+
+std::uint32_t sizeof_resource(module_handle module, resource_handle resource) {
+    HMODULE instance = module ? static_cast<HMODULE>(module) : GetModuleHandleA(nullptr);
+    return resource ? SizeofResource(instance, static_cast<HRSRC>(resource)) : 0;
+}
+
+const void* lock_resource(loaded_resource loaded) { return loaded ? LockResource(loaded) : nullptr; }
+
+void free_resource(loaded_resource loaded) {
+    if (loaded) FreeResource(loaded);
+}
+
+}  // namespace platform

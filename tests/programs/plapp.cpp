@@ -4,7 +4,7 @@
 //   --running        hold the running mutex until the --until file exists
 //   --window         show a top-level window of the application's class until then
 //   --abandon        end without releasing the mutexes it holds
-//   --until FILE     the file whose appearance tells plapp to quit
+//   --until FILE     the file whose appearance tells plapp to quit (it deletes it)
 //   --ready FILE     created once plapp holds what it was asked to hold
 #include <cstdio>
 #include <cstdlib>
@@ -63,8 +63,10 @@ int main(int argc, char** argv) {
         platform::sleep_ms(static_cast<std::uint32_t>(startup_ms));
         if (!abandon) platform::release_mutex(startup);
     }
-    if ((running || window) && !until.empty())
+    if ((running || window) && !until.empty()) {
         while (!platform::file_exists(until.c_str())) platform::sleep_ms(20);
+        platform::delete_file(until.c_str());  // tells the test that plapp saw it
+    }
     if (running && !abandon) platform::release_mutex(running_mutex);
     std::fflush(nullptr);
     if (abandon) std::_Exit(0);

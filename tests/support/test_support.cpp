@@ -81,6 +81,8 @@ bytes read_bytes(const std::string& path) {
 
 bool exists(const std::string& path) { return platform::file_exists(path.c_str()); }
 
+void remove_folder(const std::string& folder) { remove_tree(folder); }
+
 bytes text_bytes(const std::string& text) { return bytes(text.begin(), text.end()); }
 
 std::string data_file(const std::string& name) {
@@ -125,6 +127,44 @@ bool wait_for_file(const std::string& path, int milliseconds) {
         platform::sleep_ms(10);
     }
     return platform::file_exists(path.c_str());
+}
+
+}  // namespace testing_support
+
+#include <cstdlib>
+#ifndef _WIN32
+#include "platform/host/host_path.h"
+#endif
+
+namespace testing_support {
+
+namespace {
+#ifdef _WIN32
+constexpr const char* temp_variable = "TMP";
+void set_variable(const char* name, const std::string& value) { _putenv_s(name, value.c_str()); }
+void unset_variable(const char* name) { _putenv_s(name, ""); }
+std::string temp_value(const std::string& folder) { return folder.substr(0, folder.size() - 1); }
+#else
+constexpr const char* temp_variable = "TMPDIR";
+void set_variable(const char* name, const std::string& value) { setenv(name, value.c_str(), 1); }
+void unset_variable(const char* name) { unsetenv(name); }
+std::string temp_value(const std::string& folder) { return platform::host::to_host(folder.c_str()); }
+#endif
+}  // namespace
+
+temp_folder_override::temp_folder_override(const std::string& folder) {
+    if (const char* value = std::getenv(temp_variable)) {
+        previous_ = value;
+        had_previous_ = true;
+    }
+    set_variable(temp_variable, temp_value(folder));
+}
+
+temp_folder_override::~temp_folder_override() {
+    if (had_previous_)
+        set_variable(temp_variable, previous_);
+    else
+        unset_variable(temp_variable);
 }
 
 }  // namespace testing_support

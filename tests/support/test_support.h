@@ -30,6 +30,8 @@ private:
 bool write_bytes(const std::string& path, const bytes& content);
 bytes read_bytes(const std::string& path);  // empty when unreadable
 bool exists(const std::string& path);
+// Removes a folder (path ending with a backslash) with everything in it.
+void remove_folder(const std::string& folder);
 bytes text_bytes(const std::string& text);
 
 // A fixture file of tests/data, in the form the platform layer opens.
@@ -59,5 +61,19 @@ std::string plapp_path();
 
 // Waits up to `milliseconds` for a file to appear.
 bool wait_for_file(const std::string& path, int milliseconds = 20000);
+
+// Points the platform's temporary folder at `folder` (a Windows path ending
+// with a backslash) while the object lives.
+class temp_folder_override {
+public:
+    explicit temp_folder_override(const std::string& folder);
+    ~temp_folder_override();
+    temp_folder_override(const temp_folder_override&) = delete;
+    temp_folder_override& operator=(const temp_folder_override&) = delete;
+
+private:
+    std::string previous_;
+    bool had_previous_ = false;
+};
 
 }  // namespace testing_support

@@ -9,6 +9,7 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/ui.h"
+#include "tools/plpack/manifest_command.h"
 
 namespace {
 
@@ -16,6 +17,7 @@ constexpr const char* usage_text =
     "usage: plpack expand SRC DST\n"
     "       plpack apply OLD PATCH OUT\n"
     "       plpack bytesum FILE\n"
+    "       plpack manifest FILE\n"
     "       plpack --help\n";
 
 int usage_error() {
@@ -100,5 +102,6 @@ int main(int argc, char** argv) {
     if (command == "expand" && argc == 4) return command_expand(arg(2), arg(3));
     if (command == "apply" && argc == 5) return command_apply(arg(2), arg(3), arg(4));
     if (command == "bytesum" && argc == 3) return command_bytesum(arg(2));
+    if (command == "manifest" && argc == 3) return plpack::command_manifest(arg(2).path);
     return usage_error();
 }

@@ -1,0 +1,170 @@
+// The host's progress window: the dialog's three elements kept in memory
+// and, when standard error is a terminal, drawn there as three lines (the
+// status, the progress line and a text bar), redrawn in place on every
+// change. Timers fire in dispatch_next_message.
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/host/console.h"
+#include "platform/native.h"
+#include "platform/window.h"
+#include "ui/resource_ids.h"
+
+namespace platform {
+
+namespace {
+
+using clock = std::chrono::steady_clock;
+
+struct control {
+    std::string text;
+    int upper = 100;  // a new bar's range is 0..100
+    int position = 0;
+};
+
+struct host_window {
+    dialog_procedure procedure = nullptr;
+    std::map<int, control> controls;
+    bool on_terminal = false;
+};
+
+struct host_timer {
+    host_window* window;
+    unsigned id;
+    clock::duration period;
+    clock::time_point due;
+};
+
+std::mutex windows_mutex;
+std::vector<host_timer> timers;
+std::atomic<bool> drawn_at_bottom{false};
+
+host_window* to_host(window_handle window) { return static_cast<host_window*>(window); }
+
+void draw(host_window* window) {
+    if (!window->on_terminal) return;
+    const control& bar = window->controls[IDC_PROGRESS_BAR];
+    constexpr int width = 40;
+    int filled = bar.upper > 0 ? bar.position * width / bar.upper : 0;
+    std::string cells = std::string(static_cast<std::size_t>(filled), '#') + std::string(width - filled, '.');
+    std::string lines = "\x1b[2K" + window->controls[IDC_STATUS].text + "\n\x1b[2K" +
+                        window->controls[IDC_PROGRESS_LINE].text + "\n\x1b[2K[" + cells + "]\n";
+    static std::string last_drawn;
+    // Back over the three lines drawn last time, unless other text came since.
+    if (drawn_at_bottom.exchange(true)) {
+        if (lines == last_drawn) return;
+        std::fputs("\x1b[3F", stderr);
+    }
+    std::fputs(lines.c_str(), stderr);
+    std::fflush(stderr);
+    last_drawn = lines;
+}
+
+}  // namespace
+
+void init_common_controls() {}
+
+std::string control_text(window_handle window, int control) {
+    std::lock_guard lock(windows_mutex);
+    return window ? to_host(window)->controls[control].text : std::string();
+}
+
+int bar_upper(window_handle window, int control) {
+    std::lock_guard lock(windows_mutex);
+    return window ? to_host(window)->controls[control].upper : 0;
+}
+
+int bar_position(window_handle window, int control) {
+    std::lock_guard lock(windows_mutex);
+    return window ? to_host(window)->controls[control].position : 0;
+}
+
+bool dispatch_next_message() {
+    std::unique_lock lock(windows_mutex);
+    if (timers.empty()) {
+        lock.unlock();
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        return true;
+    }
+    auto next = std::min_element(timers.begin(), timers.end(),
+                                 [](const host_timer& a, const host_timer& b) { return a.due < b.due; });
+    clock::time_point due = next->due;
+    next->due = std::max(due + next->period, clock::now());
+    host_window* window = next->window;
+    lock.unlock();
+    std::this_thread::sleep_until(due);
+    if (window && window->procedure) window->procedure(window, window_message::timer);
+    return true;
+}
+
+namespace host {
+void note_console_output() { drawn_at_bottom = false; }
+}  // namespace host
+
+namespace native {
+
+window_handle create_dialog(module_handle, int template_id, dialog_procedure procedure) {
+    if (template_id != IDD_PROGRESS) return nullptr;
+    auto* window = new host_window;  // lives as long as the process, as the dialog does
+    window->procedure = procedure;
+    window->controls[IDC_STATUS].text = TXT_STARTING;
+    window->controls[IDC_PROGRESS_LINE].text = "";
+    window->controls[IDC_PROGRESS_BAR].text = TXT_PROGRESS_BAR;
+    window->on_terminal = isatty(STDERR_FILENO) != 0;
+    if (procedure) procedure(window, window_message::init_dialog);
+    std::lock_guard lock(windows_mutex);
+    draw(window);
+    return window;
+}
+
+bool set_timer(window_handle window, unsigned id, unsigned milliseconds) {
+    std::lock_guard lock(windows_mutex);
+    auto period = std::chrono::milliseconds(std::max(milliseconds, 10u));
+    auto same = [&](const host_timer& t) { return t.window == to_host(window) && t.id == id; };
+    timers.erase(std::remove_if(timers.begin(), timers.end(), same), timers.end());
+    timers.push_back({to_host(window), id, period, clock::now() + period});
+    return true;
+}
+
+std::uint32_t tick_count() {
+    // Milliseconds of the monotonic clock, which counts from the system's start.
+    auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(clock::now().time_since_epoch());
+    return static_cast<std::uint32_t>(elapsed.count());
+}
+
+void set_control_text(window_handle window, int control, const char* text) {
+    if (!window) return;
+    std::lock_guard lock(windows_mutex);
+    to_host(window)->controls[control].text = text;
+    draw(to_host(window));
+}
+
+void set_bar_range(window_handle window, int control, int upper) {
+    if (!window) return;
+    std::lock_guard lock(windows_mutex);
+    // As a bar does, the position is kept within the range.
+    struct control& bar = to_host(window)->controls[control];
+    bar.upper = std::clamp(upper, 0, 0xFFFF);
+    bar.position = std::clamp(bar.position, 0, bar.upper);
+    draw(to_host(window));
+}
+
+void set_bar_position(window_handle window, int control, int position) {
+    if (!window) return;
+    std::lock_guard lock(windows_mutex);
+    struct control& bar = to_host(window)->controls[control];
+    bar.position = std::clamp(position, 0, bar.upper);
+    draw(to_host(window));
+}
+
+}  // namespace native
+
+}  // namespace platform

@@ -1,0 +1,59 @@
+// The progress window's platform: a modeless dialog from a template, its
+// timer, its controls and the system tick count. On the host the dialog is
+// drawn as text on standard error when that is a terminal.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/resources.h"
+
+namespace platform {
+
+using window_handle = void*;
+
+enum class window_message { init_dialog, timer, other };
+// Called for the dialog's messages; true when a dialog initialisation was
+// handled, false leaves the message to the default dialog handling.
+using dialog_procedure = bool (*)(window_handle window, window_message message);
+
+// Makes the progress bar class available (InitCommonControls).
+void init_common_controls();
+// A modeless dialog from template `template_id` with no owner; nullptr
+// when it cannot be created. The procedure gets init_dialog during the
+// creation. One dialog procedure is served at a time.
+window_handle create_dialog(module_handle instance, int template_id, dialog_procedure procedure);
+// A timer that sends the window timer messages every `milliseconds`; with
+// no window, a timer of the calling thread. False when none was made.
+bool set_timer(window_handle window, unsigned id, unsigned milliseconds);
+// Milliseconds since the system started, wrapping at 2^32 (GetTickCount).
+std::uint32_t tick_count();
+void set_control_text(window_handle window, int control, const char* text);
+// A progress bar's range, 0 .. upper (PBM_SETRANGE; upper is 0..65535).
+void set_bar_range(window_handle window, int control, int upper);
+void set_bar_position(window_handle window, int control, int position);
+
+// What the controls show (GetDlgItemTextA, PBM_GETRANGE, PBM_GETPOS).
+std::string control_text(window_handle window, int control);
+int bar_upper(window_handle window, int control);
+int bar_position(window_handle window, int control);
+
+// Waits for the calling thread's next message and dispatches it to its
+// window (GetMessageA, DispatchMessageA). On the host the messages are the
+// timers' ticks. False when the thread has been told to quit.
+bool dispatch_next_message();
+
+// The calls the window logic makes, replaceable as a whole so that the
+// logic can be driven without a display and with a tick count of its own.
+struct window_calls {
+    window_handle (*create_dialog)(module_handle instance, int template_id, dialog_procedure procedure);
+    bool (*set_timer)(window_handle window, unsigned id, unsigned milliseconds);
+    std::uint32_t (*tick_count)();
+    void (*set_control_text)(window_handle window, int control, const char* text);
+    void (*set_bar_range)(window_handle window, int control, int upper);
+    void (*set_bar_position)(window_handle window, int control, int position);
+};
+// Returns the previous replacement; nullptr restores the platform's calls.
+const window_calls* set_window_calls(const window_calls* calls);
+
+}  // namespace platform

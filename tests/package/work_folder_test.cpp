@@ -1,0 +1,149 @@
+#include "package/work_folder.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/files.h"
+#include "run/run_state.h"
+#include "support/test_support.h"
+#include "ui/progress.h"
+
+namespace {
+
+using testing_support::bytes;
+using testing_support::read_bytes;
+using testing_support::text_bytes;
+
+bytes record(const bytes& content) {
+    bytes out;
+    std::uint32_t n = static_cast<std::uint32_t>(content.size());
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(n >> (8 * i)));
+    out.insert(out.end(), content.begin(), content.end());
+    return out;
+}
+
+bytes concat(std::initializer_list<bytes> parts) {
+    bytes out;
+    for (const bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+struct payload_case {
+    const char* name;
+    bytes payload;
+    std::int32_t result;
+    std::vector<bytes> files;  // temp2.cab upward, as they must be written
+    std::vector<std::string> messages;
+};
+
+TEST(PayloadRecords, WritesEachRecordToItsNumberedFile) {
+    const bytes big(70000, 0xA5);
+    const payload_case cases[] = {
+        {"empty payload", {}, 1, {}, {}},
+        {"one record of length 0", record({}), 1, {bytes{}}, {}},
+        {"several records", concat({record(text_bytes("SZDD first")), record({}), record(big)}), 1,
+         {text_bytes("SZDD first"), bytes{}, big}, {}},
+        {"length field cut short", concat({record(text_bytes("ok")), bytes{5, 0}}), 0, {text_bytes("ok")},
+         {"Pelora Patch: Error reading main File"}},
+        {"content cut short", concat({record(text_bytes("ok")), bytes{10, 0, 0, 0, 'a', 'b'}}), 0,
+         {text_bytes("ok")}, {"Pelora Patch: Error reading main File"}},
+    };
+    for (const payload_case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testing_support::scratch_folder folder;
+        testing_support::message_recorder boxes;
+        ui::current_entry = 0;
+        EXPECT_EQ(package::write_payload_records(c.payload.data(), static_cast<std::uint32_t>(c.payload.size()),
+                                                 folder.path()),
+                  c.result);
+        for (std::size_t i = 0; i < c.files.size(); ++i) {
+            std::string name = folder / ("temp" + std::to_string(i + 2) + ".cab");
+            ASSERT_TRUE(testing_support::exists(name)) << name;
+            EXPECT_EQ(read_bytes(name), c.files[i]) << name;
+        }
+        EXPECT_FALSE(testing_support::exists(folder / ("temp" + std::to_string(c.files.size() + 2) + ".cab")));
+        EXPECT_EQ(ui::current_entry, static_cast<std::int16_t>(c.files.size()));
+        EXPECT_EQ(boxes.messages(), c.messages);
+    }
+}
+
+TEST(PayloadRecords, StopsAtAFileThatCannotBeCreated) {
+    testing_support::scratch_folder folder;
+    testing_support::message_recorder boxes;
+    bytes payload = concat({record(text_bytes("a")), record(text_bytes("b"))});
+    EXPECT_EQ(package::write_payload_records(payload.data(), static_cast<std::uint32_t>(payload.size()),
+                                             folder / "missing-folder\\"),
+              0);
+    EXPECT_EQ(boxes.messages(), std::vector<std::string>{"Pelora Patch: Error creating temp File"});
+}
+
+// The test executable carries a package of its own (tests/data/split-package).
+class UnpackPackage : public ::testing::Test {
+protected:
+    testing_support::scratch_folder temp;
+    testing_support::temp_folder_override redirect{temp.path()};
+    std::string work = temp.path() + "PLUpdate\\";
+};
+
+TEST_F(UnpackPackage, WritesStatusFileAndManifestAndSplitsThePayload) {
+    ASSERT_EQ(package::unpack_package(nullptr), 0);
+    EXPECT_EQ(package::unpacked_work_folder, work);
+    EXPECT_EQ(read_bytes(work + "PLUpdate.ini"), read_bytes(testing_support::data_file("split-package\\status.ini")));
+    EXPECT_EQ(read_bytes(work + "temp1.cab"), read_bytes(testing_support::data_file("split-package\\manifest.ini")));
+
+    ASSERT_EQ(package::split_payload(work), 1);
+    EXPECT_EQ(read_bytes(work + "temp2.cab"), text_bytes("first record"));
+    EXPECT_TRUE(testing_support::exists(work + "temp3.cab"));
+    EXPECT_EQ(read_bytes(work + "temp3.cab"), bytes{});
+    EXPECT_EQ(read_bytes(work + "temp4.cab").size(), 300u);
+    EXPECT_FALSE(testing_support::exists(work + "temp5.cab"));
+    EXPECT_EQ(ui::current_entry, 0);
+    EXPECT_EQ(ui::total_count, 252);
+}
+
+TEST_F(UnpackPackage, ReplacesALongerLeftoverWholly) {
+    platform::create_directory(work.substr(0, work.size() - 1).c_str());
+    bytes leftover(5000, 'x');
+    ASSERT_TRUE(testing_support::write_bytes(work + "PLUpdate.ini", leftover));
+    ASSERT_TRUE(testing_support::write_bytes(work + "temp1.cab", leftover));
+    ASSERT_EQ(package::unpack_package(nullptr), 0);
+    EXPECT_EQ(read_bytes(work + "PLUpdate.ini"), read_bytes(testing_support::data_file("split-package\\status.ini")));
+    EXPECT_EQ(read_bytes(work + "temp1.cab"), read_bytes(testing_support::data_file("split-package\\manifest.ini")));
+}
+
+TEST(UnpackResource, FailsWithoutResourceOrDestination) {
+    testing_support::scratch_folder folder;
+    EXPECT_EQ(package::unpack_resource(nullptr, nullptr, folder / "x.ini"), 1);
+    EXPECT_FALSE(testing_support::exists(folder / "x.ini"));
+    EXPECT_EQ(package::unpack_resource(nullptr, platform::find_data_resource(nullptr, 1000),
+                                       folder / "no-such-folder\\x.ini"),
+              1);
+    EXPECT_EQ(platform::find_data_resource(nullptr, 999), nullptr);
+}
+
+TEST(SplitPayload, WithoutAPayloadResourceSaysSo) {
+    testing_support::scratch_folder folder;
+    testing_support::message_recorder boxes;
+    platform::resource_handle saved = package::payload_resource;
+    package::payload_resource = nullptr;
+    EXPECT_EQ(package::split_payload(folder.path()), 0);
+    package::payload_resource = saved;
+    EXPECT_EQ(boxes.messages(), std::vector<std::string>{"Pelora Patch: Error Opening main File"});
+}
+
+TEST(CleanWorkFolder, KeepsTheStatusFileAndFolders) {
+    testing_support::scratch_folder folder;
+    for (const char* name : {"pluPDATE.INI", "temp1.cab", "temp2.cab", "temp2.cab_", "other.txt"})
+        ASSERT_TRUE(testing_support::write_bytes(folder / name, text_bytes(name)));
+    ASSERT_EQ(platform::create_directory((folder / "sub").c_str()), platform::create_directory_result::created);
+    ASSERT_TRUE(testing_support::write_bytes(folder / "sub\\inner.cab", text_bytes("inner")));
+
+    run::work_folder_path = folder.path();
+    package::clean_work_folder();
+
+    EXPECT_TRUE(testing_support::exists(folder / "pluPDATE.INI"));
+    for (const char* name : {"temp1.cab", "temp2.cab", "temp2.cab_", "other.txt"})
+        EXPECT_FALSE(testing_support::exists(folder / name)) << name;
+    EXPECT_TRUE(testing_support::exists(folder / "sub\\inner.cab"));
+}
+
+}  // namespace

@@ -1,0 +1,29 @@
+// Marks a file read-only (the read-only attribute on Windows, no write
+// permission on the host), as an installer or a user may have left it.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#ifndef _WIN32
+#include "platform/host/host_path.h"
+#endif
+
+namespace testing_support {
+
+inline bool make_read_only(const std::string& path) {
+#ifdef _WIN32
+    std::filesystem::path native(path);
+#else
+    std::filesystem::path native(platform::host::to_host(path.c_str()));
+#endif
+    std::error_code error;
+    std::filesystem::permissions(native,
+                                 std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
+                                     std::filesystem::perms::others_write,
+                                 std::filesystem::perm_options::remove, error);
+    return !error;
+}
+
+}  // namespace testing_support
