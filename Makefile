@@ -30,7 +30,7 @@ build: deps $(HOST)/build.ninja $(WIN)/build.ninja $(ASAN)/build.ninja
 test: build
 	cd $(HOST) && ctest --output-on-failure -j $(JOBS)
 	cd $(ASAN) && ctest --output-on-failure -j $(JOBS)
-	cd $(WIN) && ctest --output-on-failure -j $(JOBS)
+	cmake/with-xvfb.sh sh -c 'cd $(WIN) && ctest --output-on-failure -j $(JOBS)'
 
 demo: build
 	tools/demo.sh

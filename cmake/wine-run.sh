@@ -17,4 +17,6 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   # One prefix creation at a time; tests started together wait for it.
   flock "$WINEPREFIX/.init.lock" sh -c '[ -f "$WINEPREFIX/system.reg" ] || wine wineboot -i >/dev/null 2>&1'
 fi
+# Windows of Windows programs need an X display.
+if [ -z "$DISPLAY" ]; then exec "$(dirname "$0")/with-xvfb.sh" wine "$@"; fi
 exec wine "$@"

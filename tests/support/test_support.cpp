@@ -109,6 +109,28 @@ std::vector<std::string> message_recorder::messages() const {
 
 }  // namespace testing_support
 
+#include "platform/sync.h"
+
+namespace testing_support {
+
+std::string plapp_path() {
+    std::string path = PLAPP_PATH;
+    if (!path.empty() && path[0] == '/') path = "Z:" + path;
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return path;
+}
+
+bool wait_for_file(const std::string& path, int milliseconds) {
+    for (int waited = 0; waited < milliseconds; waited += 10) {
+        if (platform::file_exists(path.c_str())) return true;
+        platform::sleep_ms(10);
+    }
+    return platform::file_exists(path.c_str());
+}
+
+}  // namespace testing_support
+
 #include <cstdlib>
 #ifndef _WIN32
 #include "platform/host/host_path.h"

@@ -56,6 +56,12 @@ private:
 
 namespace testing_support {
 
+// The plapp program's path, in the Windows form the platform layer takes.
+std::string plapp_path();
+
+// Waits up to `milliseconds` for a file to appear.
+bool wait_for_file(const std::string& path, int milliseconds = 20000);
+
 // Points the platform's temporary folder at `folder` (a Windows path ending
 // with a backslash) while the object lives.
 class temp_folder_override {
