@@ -16,12 +16,7 @@ namespace {
 
 using testing_support::bytes;
 
-bytes random_bytes(std::size_t size, unsigned seed) {
-    std::mt19937 random(seed);
-    bytes out(size);
-    for (auto& b : out) b = static_cast<std::uint8_t>(random());
-    return out;
-}
+using testing_support::random_bytes;
 
 bytes join(std::initializer_list<bytes> parts) {
     bytes out;

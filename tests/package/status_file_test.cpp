@@ -14,7 +14,7 @@ using testing_support::scratch_folder;
 using testing_support::text_bytes;
 using testing_support::write_bytes;
 
-std::string text_of(const testing_support::bytes& content) { return std::string(content.begin(), content.end()); }
+using testing_support::text_of;
 
 // A work folder holding the package's status file, as unpacking leaves it.
 struct work_folder {

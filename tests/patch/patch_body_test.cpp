@@ -46,12 +46,7 @@ run_outcome run_body(const bytes& old_data, const bytes& body, std::size_t capac
     return {result, finished};
 }
 
-bytes random_bytes(std::size_t n, std::uint32_t seed) {
-    std::mt19937 random(seed);
-    bytes data(n);
-    for (std::uint8_t& b : data) b = static_cast<std::uint8_t>(random());
-    return data;
-}
+using testing_support::random_bytes;
 
 TEST(PatchBody, TheOutputIsTheSameWhateverTheBufferCapacity) {
     testing_support::patch_stats stats;

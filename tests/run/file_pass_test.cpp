@@ -38,12 +38,7 @@ const std::string checksum_error =
     "Pelora Updater: The patch was not applied successfully, because of a checksum error";
 const std::string unknown_error = "Pelora Updater: An Unknow Error Occured.";
 
-bytes random_bytes(std::uint32_t seed, std::size_t n) {
-    std::mt19937 random(seed);
-    bytes out(n);
-    for (std::uint8_t& b : out) b = static_cast<std::uint8_t>(random());
-    return out;
-}
+using testing_support::random_bytes;
 
 // The compressed patch that turns `old_data` into the returned new file;
 // with `wrong_checksum` its checksum does not match what it makes.
@@ -101,7 +96,7 @@ struct whole_pass_scenario {
 };
 
 whole_pass_scenario whole_pass() {
-    const bytes exe = random_bytes(1, 6000), filter = random_bytes(2, 3000), wizard = random_bytes(3, 2500);
+    const bytes exe = random_bytes(6000, 1), filter = random_bytes(3000, 2), wizard = random_bytes(2500, 3);
     const made_patch exe_patch = compressed_patch(exe, 11);
     const made_patch bad_patch = compressed_patch(filter, 12, true);
     const made_patch wizard_patch = compressed_patch(wizard, 13);
@@ -113,9 +108,9 @@ whole_pass_scenario whole_pass() {
         {{core_section, 1, "Pelora9.exe", exe_patch.compressed}, exe, exe_patch.made},
         {{core_section, 4, "Pelora.tlb", replacement(t("tlb 2"))}, t("tlb 1"), t("tlb 2")},
         {{core_section, 2, "New.dll", replacement(t("new library"))}, std::nullopt, t("new library")},
-        {{core_section, 2, "ReadOnly.dat", replacement(random_bytes(4, 40000))},
+        {{core_section, 2, "ReadOnly.dat", replacement(random_bytes(40000, 4))},
          t("left read-only"),
-         random_bytes(4, 40000),
+         random_bytes(40000, 4),
          true},
         {{tools_section, 3, "old.tool"}, t("old tool"), std::nullopt},
         {{tools_section, 3, "Locked.tool"}, t("read-only tool"), std::nullopt, true},
@@ -265,7 +260,7 @@ TEST(FilePass, BacksUpEveryTargetBeforeItChanges) {
 // One entry at a time: whether it fails, and that a failed entry leaves
 // its target exactly as it was and nothing beside it.
 TEST(FilePass, AFailedEntryLeavesItsTargetAsItWas) {
-    const bytes old_file = random_bytes(5, 1000), new_file = text_bytes("the new file");
+    const bytes old_file = random_bytes(1000, 5), new_file = text_bytes("the new file");
     struct entry_case {
         const char* name;
         int flag;
@@ -401,7 +396,7 @@ TEST(FilePass, NamesThatLeaveTheirFolderAreRefused) {
 // fails, and nothing is touched, backed up or logged.
 TEST(FilePass, EntriesThatReachOutsideTheirFoldersFailAndTouchNothing) {
     installation inst;
-    const bytes victim = random_bytes(6, 800);
+    const bytes victim = random_bytes(800, 6);
     const std::string victim_path = inst.app / "victim.txt";
     const made_patch patch = compressed_patch(victim, 31);
     tree before;

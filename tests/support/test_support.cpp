@@ -85,6 +85,15 @@ void remove_folder(const std::string& folder) { remove_tree(folder); }
 
 bytes text_bytes(const std::string& text) { return bytes(text.begin(), text.end()); }
 
+std::string text_of(const bytes& content) { return std::string(content.begin(), content.end()); }
+
+bytes random_bytes(std::size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    bytes out(size);
+    for (auto& b : out) b = static_cast<std::uint8_t>(random());
+    return out;
+}
+
 std::string data_file(const std::string& name) {
     // The source tree's absolute path, as Wine and the host both see it.
     std::string path = std::string("Z:") + PLUPDATE_TEST_DATA + "/" + name;

@@ -33,6 +33,9 @@ bool exists(const std::string& path);
 // Removes a folder (path ending with a backslash) with everything in it.
 void remove_folder(const std::string& folder);
 bytes text_bytes(const std::string& text);
+std::string text_of(const bytes& content);
+// `size` bytes of a seeded pseudo-random sequence.
+bytes random_bytes(std::size_t size, unsigned seed);
 
 // A fixture file of tests/data, in the form the platform layer opens.
 std::string data_file(const std::string& name);
