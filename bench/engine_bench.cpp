@@ -61,6 +61,7 @@ bytes sample_content(std::size_t size) {
 const bytes& compressed_sample() {
     static bytes compressed = [] {
         save(scratch("sample"), sample_content(4 << 20));
+        std::remove((scratch("sample") + "_").c_str());  // mscompress will not overwrite
         std::string command = "mscompress " + scratch("sample");
         if (std::system(command.c_str()) != 0) std::abort();
         return load(scratch("sample") + "_");
