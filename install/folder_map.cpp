@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "package/names.h"
 #include "run/run_state.h"
 #include "ui/progress.h"
 #include "ui/strings.h"
@@ -63,10 +64,8 @@ bool derive_folders(const std::string& f, std::array<std::string, section_count>
 const std::string& app_folder() { return section_folders[core_section]; }
 
 const std::string* section_folder(std::string_view name) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    auto same = [&](char a, char b) { return lower(a) == lower(b); };
     for (std::size_t i = 0; i < section_count; ++i)
-        if (std::ranges::equal(name, std::string_view(section_names[i]), same)) return &section_folders[i];
+        if (package::names_equal(name, section_names[i])) return &section_folders[i];
     return nullptr;
 }
 

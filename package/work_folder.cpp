@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "package/names.h"
 #include "platform/files.h"
 #include "platform/ui.h"
 #include "run/run_state.h"
@@ -25,17 +26,6 @@ void tell(const char* text) { platform::message_box(text, split_caption, platfor
 std::uint32_t u32_at(const std::uint8_t* p) {
     return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
-bool equal_ignoring_case(const std::string& a, const char* b) {
-    if (a.size() != std::strlen(b)) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
-        if (x != y) return false;
-    }
-    return true;
 }
 
 }  // namespace
@@ -148,7 +138,7 @@ void clean_work_folder() {
     platform::find_handle find = platform::find_first_file((folder + "*.*").c_str(), &entry);
     if (find == platform::invalid_find) return;
     do {
-        if (entry.is_directory || equal_ignoring_case(entry.name, status_file_name)) continue;
+        if (entry.is_directory || names_equal(entry.name, status_file_name)) continue;
         std::string path = folder + entry.name;
         if (path.size() < cleanup_capacity) platform::delete_file(path.c_str());
     } while (platform::find_next_file(find, &entry));

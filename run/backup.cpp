@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "install/folder_map.h"
+#include "package/names.h"
 #include "package/status_file.h"
 #include "platform/files.h"
 #include "platform/ui.h"
@@ -14,17 +15,6 @@ namespace run {
 std::string backup_folder;
 
 namespace {
-
-bool is_log_name(const std::string& name) {
-    const char* log = "log.txt";
-    if (name.size() != 7) return false;
-    for (std::size_t i = 0; i < 7; ++i) {
-        char c = name[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-        if (c != log[i]) return false;
-    }
-    return true;
-}
 
 // Appends one line to Log.txt, creating it when absent.
 void append_to_log(const char* line, std::size_t length) {
@@ -61,7 +51,7 @@ void prepare_backup(platform::module_handle) {
         platform::find_handle find = platform::find_first_file((backup_folder + "*.*").c_str(), &entry);
         if (find != platform::invalid_find) {
             do {
-                if (!entry.is_directory && !is_log_name(entry.name))
+                if (!entry.is_directory && !package::names_equal(entry.name, "log.txt"))
                     platform::delete_file((backup_folder + entry.name).c_str());
             } while (platform::find_next_file(find, &entry));
             platform::find_close(find);
