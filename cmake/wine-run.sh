@@ -5,7 +5,7 @@ if ! command -v wine >/dev/null 2>&1; then
   echo "wine-run: wine is not installed; the Windows build cannot be tested" >&2
   exit 1
 fi
-export WINEDEBUG=-all
+export WINEDEBUG=${WINEDEBUG:--all}
 if [ -z "$WINEPREFIX" ]; then
   dir=$(pwd)
   while [ "$dir" != / ] && [ ! -f "$dir/CMakeCache.txt" ]; do dir=$(dirname "$dir"); done
