@@ -1,43 +1,53 @@
 # make test: installs what is missing, builds both builds and the sanitizer
 # build, and runs every test (Windows tests under Wine).
-# make demo: shows the updater's engine at work on sample files.
+# make demo: the Windows updater at work under Wine on a demo installation;
+# make demo HOST=1: the same with the host build, natively.
+# make demo-engine: the patch engine on sample files, on both builds.
 
 JOBS ?= $(shell nproc)
+HOST ?=
 CMAKE_GEN := -G Ninja
-HOST := build/host
-WIN := build/win
-ASAN := build/asan
+HOST_DIR := build/host
+WIN_DIR := build/win
+ASAN_DIR := build/asan
 
-.PHONY: all deps build test test-host test-asan test-win demo bench clean
+.PHONY: all deps build test demo demo-engine bench clean
 
 all: build
 
 deps:
 	@cmake/install-deps.sh
 
-$(HOST)/build.ninja: | deps
-	cmake -S . -B $(HOST) $(CMAKE_GEN)
-$(WIN)/build.ninja: | deps
-	cmake -S . -B $(WIN) $(CMAKE_GEN) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
-$(ASAN)/build.ninja: | deps
-	cmake -S . -B $(ASAN) $(CMAKE_GEN) -DPLUPDATE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+$(HOST_DIR)/build.ninja: | deps
+	cmake -S . -B $(HOST_DIR) $(CMAKE_GEN)
+$(WIN_DIR)/build.ninja: | deps
+	cmake -S . -B $(WIN_DIR) $(CMAKE_GEN) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
+$(ASAN_DIR)/build.ninja: | deps
+	cmake -S . -B $(ASAN_DIR) $(CMAKE_GEN) -DPLUPDATE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 
-build: deps $(HOST)/build.ninja $(WIN)/build.ninja $(ASAN)/build.ninja
-	cmake --build $(HOST) -j $(JOBS)
-	cmake --build $(WIN) -j $(JOBS)
-	cmake --build $(ASAN) -j $(JOBS)
+build: deps $(HOST_DIR)/build.ninja $(WIN_DIR)/build.ninja $(ASAN_DIR)/build.ninja
+	cmake --build $(HOST_DIR) -j $(JOBS)
+	cmake --build $(WIN_DIR) -j $(JOBS)
+	cmake --build $(ASAN_DIR) -j $(JOBS)
 
 test: build
-	cd $(HOST) && ctest --output-on-failure -j $(JOBS)
-	cd $(ASAN) && ctest --output-on-failure -j $(JOBS)
-	cmake/with-xvfb.sh sh -c 'cd $(WIN) && ctest --output-on-failure -j $(JOBS)'
+	cd $(HOST_DIR) && ctest --output-on-failure -j $(JOBS)
+	cd $(ASAN_DIR) && ctest --output-on-failure -j $(JOBS)
+	cmake/with-xvfb.sh sh -c 'cd $(WIN_DIR) && ctest --output-on-failure -j $(JOBS)'
 
-demo: build
-	tools/demo.sh
+demo: deps $(HOST_DIR)/build.ninja $(if $(HOST),,$(WIN_DIR)/build.ninja)
+	cmake --build $(HOST_DIR) -j $(JOBS)
+	$(if $(HOST),,cmake --build $(WIN_DIR) -j $(JOBS))
+	tools/demo.sh $(if $(HOST),host,win)
 
-bench: deps $(HOST)/build.ninja
-	cmake --build $(HOST) -j $(JOBS) --target plbench
-	$(HOST)/bench/plbench
+demo-engine: deps $(HOST_DIR)/build.ninja $(WIN_DIR)/build.ninja
+	cmake --build $(HOST_DIR) -j $(JOBS)
+	cmake --build $(WIN_DIR) -j $(JOBS)
+	tools/demo-engine.sh
+
+bench: deps $(HOST_DIR)/build.ninja
+	cmake --build $(HOST_DIR) -j $(JOBS) --target plbench
+	$(HOST_DIR)/bench/plbench
 
 clean:
 	rm -rf build

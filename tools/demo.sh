@@ -1,60 +1,128 @@
-#!/bin/sh
-# Shows the updater's engine at work on sample files, on both builds:
-# an SZDD file made by the real compressor is expanded, and a binary patch
-# rebuilds a new file from an old one and is verified by its byte sum.
-set -e
+#!/bin/bash
+# The updater at work on a demo installation of Pelora 9:
+#   tools/demo.sh win    the Windows updater under Wine, on a virtual display
+#   tools/demo.sh host   the host build, natively
+# Two demo installations (before and after a release) are generated, plpack
+# builds the update package between them, the updater is built carrying it,
+# the older installation is laid out and registered as an installed Pelora 9
+# (with a Pelora9.exe whose byte sum the updater accepts), and the updater
+# runs with the backup question answered Yes. Everything stays in build/demo.
+set -eu
+kind=${1:-win}
 top=$(cd "$(dirname "$0")/.." && pwd)
-host=$top/build/host/plpack
-win=$top/build/win/plpack.exe
-work=$(mktemp -d /tmp/plupdate-demo.XXXXXX)
-trap 'rm -rf "$work"' EXIT
-export WINEDEBUG=-all WINEPREFIX=$top/build/win/wineprefix
-[ -f "$WINEPREFIX/system.reg" ] || wine wineboot -i >/dev/null 2>&1
+if [ "$kind" = win ] && [ -z "${DISPLAY:-}" ]; then exec "$top/cmake/with-xvfb.sh" "$0" "$@"; fi
 
+demo=$top/build/demo
+plpack=$top/build/host/plpack
+rm -rf "$demo"
+mkdir -p "$demo"
 step() { printf '\n== %s\n' "$*"; }
 
-step "A sample file: the host plpack executable itself"
-cp "$host" "$work/sample.bin"
-ls -l "$work/sample.bin" | awk '{print $5 " bytes"}'
+if [ "$kind" = win ]; then
+  build=$top/build/win
+  plapp=$build/tests/plapp.exe
+  updater=$build/PLUpdate.exe
+  export WINEPREFIX=$demo/wineprefix WINEDEBUG=-all
+  drive_c=$WINEPREFIX/drive_c
+else
+  build=$top/build/host
+  plapp=$build/tests/plapp
+  updater=$build/plupdate
+  export PLUPDATE_DRIVES=$demo/drives PLUPDATE_SYNC_DIR=$demo/sync TMPDIR=$demo/drives/c/temp
+  drive_c=$PLUPDATE_DRIVES/c
+  mkdir -p "$TMPDIR"
+fi
 
-step "Compressed with mscompress (SZDD)"
-mscompress "$work/sample.bin"
-ls -l "$work/sample.bin_" | awk '{print $5 " bytes"}'
+step "Two releases of Pelora 9, generated"
+python3 "$top/tools/accepted_exe.py" "$plapp" "$demo/Pelora9.exe"
+python3 "$top/tools/make-installations.py" "$demo/old" "$demo/new" --size 400000 --exe "$demo/Pelora9.exe" \
+  --dict-old "$demo/dict-old" --dict-new "$demo/dict-new"
+du -sh "$demo/old" "$demo/new" | sed "s|$demo/||"
 
-step "Expanded by the host build and by the Windows build under Wine"
-"$host" expand "$work/sample.bin_" "$work/host.out"
-(cd "$work" && wine "$win" expand sample.bin_ win.out)
-cmp "$work/sample.bin" "$work/host.out" && echo "host:    identical to the original"
-cmp "$work/sample.bin" "$work/win.out" && echo "windows: identical to the original"
+step "The update package, built by plpack"
+"$plpack" build "$demo/old" "$demo/new" "$demo/package" --build 910 \
+  --dict-old "$demo/dict-old" --dict-new "$demo/dict-new"
 
-step "A binary patch: old -> new, with runs, a block and the checksum"
-python3 - "$work" <<'PY'
-import struct, sys, random
-work = sys.argv[1]
-old = open(work + "/sample.bin", "rb").read()
-random.seed(1)
-new, body, cursor = bytearray(), bytearray(), 0
-while cursor + 200 < len(old) // 2:
-    count = random.randrange(100)
-    literal = random.randrange(256)
-    body += bytes([0x80 | count, literal])
-    new += old[cursor:cursor + count] + bytes([literal])
-    cursor += count + 1
-tail = old[len(old) // 2:]
-body += bytes([0]) + struct.pack("<IIII", len(old) // 2, len(tail), 5, 0) + b"Demo!"
-new += tail + b"Demo!"
-checksum = sum(b - 256 if b > 127 else b for b in new) & 0xFFFFFFFF
-open(work + "/sample.patch", "wb").write(body + struct.pack("<I", checksum))
-open(work + "/expected.bin", "wb").write(new)
-PY
-ls -l "$work/sample.patch" | awk '{print $5 " bytes of patch"}'
-"$host" apply "$work/sample.bin" "$work/sample.patch" "$work/new-host.bin"
-(cd "$work" && wine "$win" apply sample.bin sample.patch new-win.bin)
-cmp "$work/expected.bin" "$work/new-host.bin" && echo "host:    patched and verified"
-cmp "$work/expected.bin" "$work/new-win.bin" && echo "windows: patched and verified"
-echo "byte sums: old $("$host" bytesum "$work/sample.bin"), new $("$host" bytesum "$work/new-host.bin")"
+step "The updater, built carrying the package"
+# The build folder carries the demo package only for as long as it takes to
+# build the demo's updater; then it goes back to its default package.
+cmake -S "$top" -B "$build" -DPLUPDATE_PACKAGE="$demo/package" >/dev/null
+cmake --build "$build" --target plupdate >/dev/null
+cp "$updater" "$demo/"
+updater=$demo/$(basename "$updater")
+cmake -S "$top" -B "$build" -UPLUPDATE_PACKAGE >/dev/null
+ls -l "$updater" | awk '{print $5 " bytes: " $9}'
 
-step "A patch whose checksum does not match is refused"
-cp "$work/sample.patch" "$work/bad.patch"
-printf '\001\002\003\004' | dd of="$work/bad.patch" bs=1 seek=$(($(stat -c %s "$work/bad.patch") - 4)) conv=notrunc 2>/dev/null
-"$host" apply "$work/sample.bin" "$work/bad.patch" "$work/bad.out" || echo "(exit status $?)"
+step "Pelora 9 installed"
+app="$drive_c/Program Files/Pelora 9"
+dict="$drive_c/Program Files/Common Files/Ostrand/Dictionaries"
+if [ "$kind" = win ]; then wineboot -i >/dev/null 2>&1; fi
+mkdir -p "$(dirname "$app")" "$(dirname "$dict")"
+cp -r "$demo/old" "$app"
+cp -r "$demo/dict-old" "$dict"
+cat >"$demo/pelora.reg" <<'EOF'
+Windows Registry Editor Version 5.00
+
+[HKEY_CLASSES_ROOT\Applications\pelora9.exe\shell\open\command]
+@="\"C:\\Program Files\\Pelora 9\\Pelora9.exe\" \"%1\""
+
+[HKEY_CLASSES_ROOT\.PLX\shell\open\command]
+@="\"C:\\Program Files\\Pelora 9\\Pelora9.exe\" \"%1\""
+
+[HKEY_LOCAL_MACHINE\Software\Ostrand\Pelora 8\Dictionaries]
+"Dict_Dir"="C:\\Program Files\\Common Files\\Ostrand\\Dictionaries"
+EOF
+if [ "$kind" = win ]; then
+  wine regedit /S "$(printf 'Z:%s' "$demo/pelora.reg" | tr / '\\')"
+else
+  export PLUPDATE_REGISTRY=$demo/pelora.reg
+fi
+echo "C:\\Program Files\\Pelora 9, registered; dictionaries in C:\\Program Files\\Common Files\\Ostrand\\Dictionaries"
+echo "Pelora9.exe byte sum: $("$plpack" bytesum "$app/Pelora9.exe")"
+
+step "The updater runs; the backup question is answered Yes"
+if [ "$kind" = win ]; then
+  wine "$updater" &
+  pid=$!
+  id=""
+  for _ in $(seq 600); do
+    id=$(xdotool search --name '^Pelora Updater$' 2>/dev/null | head -1) && [ -n "$id" ] && break
+    sleep 0.1
+  done
+  [ -n "$id" ] || { echo "the backup question did not appear"; exit 1; }
+  sleep 0.5
+  import -window root "$demo/progress.png"
+  xdotool key --window "$id" Return 2>/dev/null
+  sleep 0.3
+  import -window root "$demo/progress-running.png"
+  wait "$pid"
+  wineserver -w
+else
+  echo yes >"$demo/answers"
+  PLUPDATE_ANSWERS=$demo/answers "$updater"
+  sleep 0.5
+fi
+
+step "What happened"
+manifest=$demo/package/manifest.ini
+count() { tr -d '\r' <"$manifest" | grep -c "^File[0-9]*Flag=$1\$" || true; }
+echo "entries: $(count 1) patched, $(($(count 2) + $(count 4))) replaced, $(count 3) deleted"
+started=$(tr -d '\r' <"$app/plapp-started.txt" 2>/dev/null || true)
+rm -f "$app/plapp-started.txt"
+backup="$app/Backup"
+if diff -r -x Backup "$demo/new" "$app" >/dev/null && diff -r "$demo/dict-new" "$dict" >/dev/null; then
+  echo "installation: identical to the new release, file for file"
+else
+  echo "installation: differs from the new release:"
+  diff -r -q -x Backup "$demo/new" "$app" || true
+fi
+if [ "$kind" = win ]; then
+  status=$drive_c/users/$(id -un)/Temp/PLUpdate/PLUpdate.ini
+else
+  status=$TMPDIR/PLUpdate/PLUpdate.ini
+fi
+echo "status file: $(tr -d '\r' <"$status" | sed -n '/^\[Status\]/,$p' | tr '\n' ' ')"
+echo "backup folder: C:\\Program Files\\Pelora 9\\Backup ($(ls "$backup" | wc -l) files), its log begins:"
+head -4 "$backup/Log.txt" | sed 's/^/    /'
+echo "Pelora started again with the command line: ${started:-(not started)}"
+if [ "$kind" = win ]; then echo "screenshots of the progress window: $demo/progress.png, $demo/progress-running.png"; fi
