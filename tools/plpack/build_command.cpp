@@ -382,6 +382,18 @@ int command_build(int argc, char** argv) {
     }
     warn_unless_accepted(o.old_folder);
 
+    // The status file is made first, in a scratch folder, so that a template
+    // it cannot take stops the build before the long part.
+    std::string scratch = make_scratch_folder("plpack-build");
+    if (scratch.empty()) {
+        std::fputs("plpack: cannot create a scratch folder in the temporary folder\n", stderr);
+        return 1;
+    }
+    std::vector<std::uint8_t> status;
+    bool status_made = write_status_file(o, scratch + "status.ini") && read_whole_file(scratch + "status.ini", &status);
+    remove_tree(scratch.substr(0, scratch.size() - 1));
+    if (!status_made) return 1;
+
     progress done;
     run_jobs(&found.items, o.jobs, &done);
 
@@ -430,7 +442,7 @@ int command_build(int argc, char** argv) {
         return 1;
     }
     std::string out = o.out_folder + "\\";
-    if (!write_status_file(o, out + "status.ini") || !write_text(out + "manifest.ini", builder::manifest_text(entries)) ||
+    if (!write_whole_file(out + "status.ini", status) || !write_text(out + "manifest.ini", builder::manifest_text(entries)) ||
         !write_whole_file(out + "payload.bin", payload))
         return 1;
 
