@@ -1,6 +1,8 @@
 # make test: installs what is missing, builds both builds and the sanitizer
 # build, and runs every test (Windows tests under Wine).
 # make demo: shows the updater's engine at work on sample files.
+# make bench-patches: plpack diff against bsdiff and xdelta3 on real pairs of
+# executables fetched from npm (not part of make test).
 
 JOBS ?= $(shell nproc)
 CMAKE_GEN := -G Ninja
@@ -8,7 +10,7 @@ HOST := build/host
 WIN := build/win
 ASAN := build/asan
 
-.PHONY: all deps build test test-host test-asan test-win demo bench clean
+.PHONY: all deps build test test-host test-asan test-win demo bench bench-patches clean
 
 all: build
 
@@ -38,6 +40,10 @@ demo: build
 bench: deps $(HOST)/build.ninja
 	cmake --build $(HOST) -j $(JOBS) --target plbench
 	$(HOST)/bench/plbench
+
+bench-patches: deps $(HOST)/build.ninja
+	cmake --build $(HOST) -j $(JOBS) --target plpack
+	bench/patch_pairs.sh $(HOST)
 
 clean:
 	rm -rf build
