@@ -6,13 +6,16 @@ every section folder, in subfolders, with section folders whose letter
 case differs between the two; optionally with dictionary folders.
 
 usage: make-installations.py OLD NEW [--size BYTES] [--seed N] [--exe FILE]
-                             [--dict-old DIR --dict-new DIR]
+                             [--exe-sum HEX] [--dict-old DIR --dict-new DIR]
 
 --size   size of the larger files (default 16384); the smaller ones are
          an eighth of it. The whole of NEW is about 12 times this.
 --exe    the file to put in OLD's Pelora9.exe slot, for instance a build
          whose byte sum the updater accepts; NEW's Pelora9.exe is then an
          edited copy of it. Without it both are generated.
+--exe-sum  bytes are appended to OLD's Pelora9.exe until its byte sum (each
+         byte taken as signed, modulo 2^32) is HEX, for instance one that
+         the updater accepts (ff is the cheapest: the table's free slots).
 
 The same arguments make the same bytes on every machine. OLD and NEW must
 not exist yet.
@@ -71,6 +74,25 @@ def edited(rng, data, edits=12, grow=0):
     return bytes(out)
 
 
+def byte_sum(data):
+    return sum(b - 256 if b > 127 else b for b in data) & 0xFFFFFFFF
+
+
+def with_byte_sum(data, target):
+    """data with bytes appended so that its byte sum becomes target."""
+    delta = (target - byte_sum(data)) & 0xFFFFFFFF
+    if delta >= 0x80000000:
+        delta -= 0x100000000
+    step = 127 if delta > 0 else -128
+    full, rest = divmod(abs(delta), abs(step))
+    tail = bytes([step & 0xFF]) * full
+    if rest:
+        tail += bytes([(rest if delta > 0 else -rest) & 0xFF])
+    result = data + tail
+    assert byte_sum(result) == target
+    return result
+
+
 def build(args):
     rng = random.Random(args.seed)
     big, small = args.size, max(args.size // 8, 1)
@@ -89,6 +111,8 @@ def build(args):
             exe = f.read()
     else:
         exe = binary(rng, big)
+    if args.exe_sum is not None:
+        exe = with_byte_sum(exe, args.exe_sum)
     changed("Pelora9.exe", "Pelora9.exe", exe, edits=20)
     changed("PLCore.dll", "PLCore.dll", binary(rng, big))
     same("Pelora.tlb", binary(rng, small))
@@ -142,6 +166,7 @@ def main():
     parser.add_argument("--size", type=int, default=16384)
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--exe")
+    parser.add_argument("--exe-sum", type=lambda text: int(text, 16) & 0xFFFFFFFF)
     parser.add_argument("--dict-old")
     parser.add_argument("--dict-new")
     args = parser.parse_args()

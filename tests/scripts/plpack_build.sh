@@ -30,10 +30,8 @@ expect_message() {
   grep -qF -- "$2" "$work/$1.err" || fail "$1: no message '$2' in: $(cat "$work/$1.err")"
 }
 
-# OLD's Pelora9.exe slot filled with bytes whose sum is one the updater
-# accepts (0x7F + 0x7F + 0x01 = 0xFF).
-printf '\177\177\001' >"$work/accepted.exe"
-python3 "$make_installations" "$work/old" "$work/new" --exe "$work/accepted.exe" \
+# OLD's Pelora9.exe made to have a byte sum that the updater accepts.
+python3 "$make_installations" "$work/old" "$work/new" --exe-sum f9422b19 \
   --dict-old "$work/dict-old" --dict-new "$work/dict-new" || { echo "FAIL: generator" >&2; exit 1; }
 dicts="--dict-old $work/dict-old --dict-new $work/dict-new"
 
@@ -41,7 +39,7 @@ dicts="--dict-old $work/dict-old --dict-new $work/dict-new"
 run build build "$work/old" "$work/new" "$work/pkg" --build 821 $dicts --jobs 2
 expect_rc build 0
 [ ! -s "$work/build.err" ] || fail "build: unexpected messages: $(cat "$work/build.err")"
-grep -q 'entries: 26 (11 patched, 10 replaced, 5 deleted); 6 files unchanged' "$work/build.out" ||
+grep -q 'entries: 26 (12 patched, 9 replaced, 5 deleted); 6 files unchanged' "$work/build.out" ||
   fail "build: summary: $(cat "$work/build.out")"
 
 run verify verify "$work/old" "$work/new" "$work/pkg" $dicts
@@ -58,7 +56,7 @@ cat >"$work/manifest.expected" <<'END'
 Section Entry Flag Destination Compressed file
 Core 1 2 Help\whatsnew.htm temp2.cab
 Core 2 3 OldTool.dll -
-Core 3 2 Pelora9.exe temp3.cab
+Core 3 1 Pelora9.exe temp3.cab
 Core 4 1 PLCore.dll temp4.cab
 Core 5 1 ReadMe.txt temp5.cab
 Tools 6 2 Blend.dll temp6.cab
@@ -83,7 +81,7 @@ PSFonts 24 2 cmaps\UniJIS.cmap temp20.cab
 Symbols 25 1 Base Symbols\Arrows.sym temp21.cab
 Symbols 26 2 Flow.sym temp22.cab
 TotalFiles: 26
-NumFiles add up to 26: 11 patched, 10 replaced, 5 deleted
+NumFiles add up to 26: 12 patched, 9 replaced, 5 deleted
 END
 diff "$work/manifest.expected" "$work/manifest.squeezed" >&2 || fail "manifest: listing differs"
 
@@ -193,9 +191,11 @@ grep -q '^version=900' "$work/pkg-template/status.ini" || fail "template: build 
 grep -q '^DownloadUrl=x' "$work/pkg-template/status.ini" || fail "template: release data lost"
 
 # OLD's executable with a byte sum the updater does not take: a warning.
+# The slot filled by the caller: NEW's executable is an edited copy.
 printf 'not a known build' >"$work/unknown.exe"
 python3 "$make_installations" "$work/old2" "$work/new2" --exe "$work/unknown.exe" --size 64 ||
-  fail "generator with --size 64"
+  fail "generator with --exe and --size 64"
+cmp -s "$work/unknown.exe" "$work/old2/Pelora9.exe" || fail "generator: --exe not copied into OLD"
 run unknown build "$work/old2" "$work/new2" "$work/pkg2" --build 1
 expect_rc unknown 0
 expect_message unknown "which is not one the updater accepts"
