@@ -179,6 +179,26 @@ printf 'x' >"$work/bad/Help/$long/a.txt"
 refuse long-name "the updater reads at most 254" "$work/old" "$work/bad" "$work/refused" --build 1
 rm -r "$work/bad/Help/$long"
 
+# Files in a folder OLD lacks are told once for the folder.
+mkdir -p "$work/bad/Plugins"
+printf 'x' >"$work/bad/Plugins/a.dll"
+printf 'x' >"$work/bad/Plugins/b.dll"
+refuse new-folders "a.dll and 1 more file are in the folder Plugins, which OLD lacks" \
+  "$work/old" "$work/bad" "$work/refused" --build 1
+rm -r "$work/bad/Plugins"
+
+# The manifest counts at most 32766 entries: the updater's entry counter is
+# a signed 16-bit number that ends one past the last entry.
+mkdir -p "$work/few/User" "$work/many/User"
+python3 -c 'import sys
+for i in range(32767): open("%s/f%05d" % (sys.argv[1], i), "w").close()' "$work/many/User"
+refuse too-many "the update has 32767 entries; a manifest holds at most 32766" \
+  "$work/few" "$work/many" "$work/refused" --build 1
+rm "$work/many/User/f00000"
+run most build "$work/few" "$work/many" "$work/most" --build 1
+expect_rc most 0
+grep -q '^TotalFiles=32766' "$work/most/manifest.ini" || fail "most: TotalFiles is not 32766"
+
 printf '[Status]\r\nCurStat=3\r\n' >"$work/stale.ini"
 refuse stale-status "[Status] section" "$work/old" "$work/new" "$work/refused" --status "$work/stale.ini"
 refuse no-build "no build number" "$work/old" "$work/new" "$work/refused"

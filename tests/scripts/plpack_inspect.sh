@@ -30,6 +30,15 @@ for line in 'Build: 820' 'status.ini: 46 bytes' 'Record temp3.cab (0 bytes) is n
   grep -qxF "$line" "$work/program.listing" || fail "no line: $line"
 done
 
+# The Windows build's program carries the same package as DATA resources.
+windows_program=$2/build/win/tests/test_package.exe
+if [ -f "$windows_program" ]; then
+  "$plpack" inspect "$windows_program" >"$work/windows.out" 2>"$work/windows.err"
+  [ $? -eq "$folder_rc" ] || fail "exit code differs for the Windows program"
+  grep -v '^Updater ' "$work/windows.out" >"$work/windows.listing"
+  diff "$work/folder.listing" "$work/windows.listing" >&2 || fail "the Windows program's package is listed differently"
+fi
+
 # check_refused FILE REASON: exit 1 and the reason
 check_refused() {
   "$plpack" inspect "$1" >/dev/null 2>"$work/refused.err"

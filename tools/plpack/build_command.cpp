@@ -136,18 +136,31 @@ bool folder_available(const std::string& folder, const std::set<std::string>& ol
     return folder_available(parent_of(folder), old_folders, is_dictionary);
 }
 
-// What the updater cannot do with the files of NEW that OLD lacks.
+// What the updater cannot do with the files of NEW that OLD lacks. Files
+// in a missing folder are told once per folder.
 void check_new_files(inventory* found) {
+    struct missing_folder {
+        std::string folder, first_file;
+        int files = 0;
+    };
+    std::map<std::string, missing_folder> missing;  // by lower-case folder, dictionary folders marked
     for (const item& it : found->items) {
         if (!it.old_path.empty() || it.new_path.empty()) continue;
         const auto& folders = it.in_dictionary ? found->old_dictionary_folders : found->old_folders;
         std::string relative = lower(it.new_relative);
-        if (folders.count(relative))
+        if (folders.count(relative)) {
             found->problems.push_back(it.new_path + " is a folder in OLD; the updater cannot remove folders");
-        else if (!folder_available(parent_of(relative), folders, it.in_dictionary))
-            found->problems.push_back(it.new_path + " is in the folder " + parent_of(it.new_relative) +
-                                      ", which OLD lacks and the updater does not create");
+        } else if (!folder_available(parent_of(relative), folders, it.in_dictionary)) {
+            missing_folder& m = missing[(it.in_dictionary ? "|" : "") + parent_of(relative)];
+            if (m.files++ == 0) m = {parent_of(it.new_relative), it.new_path, 1};
+        }
     }
+    for (const auto& [key, m] : missing)
+        found->problems.push_back(m.first_file +
+                                  (m.files == 1   ? " is"
+                                   : " and " + std::to_string(m.files - 1) + (m.files == 2 ? " more file" : " more files") +
+                                         " are") +
+                                  " in the folder " + m.folder + ", which OLD lacks and the updater does not create");
 }
 
 bool same_content(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
