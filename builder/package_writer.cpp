@@ -29,7 +29,8 @@ std::string manifest_text(const std::vector<manifest_entry>& entries) {
             std::string n = std::to_string(++number);
             keys += "File" + n + "Flag=" + std::to_string(entry.flag) + "\r\n";
             keys += "File" + n + "Dest=" + entry.destination + "\r\n";
-            if (entry.flag != package::flag_delete) keys += "File" + n + "CAB=temp" + std::to_string(++cab) + ".cab\r\n";
+            if (entry.flag != package::flag_delete)
+                keys += "File" + n + "CAB=temp" + std::to_string(++cab) + ".cab\r\n";
         }
         text += "[" + std::string(install::section_names[s]) + "]\r\n";
         text += "NumFiles=" + std::to_string(count) + "\r\n" + keys;

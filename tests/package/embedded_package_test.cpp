@@ -77,7 +77,7 @@ TEST(FindEmbeddedPackage, DamagedImagesAreRefusedWithoutReadingOutside) {
     for (int round = 0; round < 300; ++round) {
         bytes damaged = image;
         std::size_t at = random() % 1024;
-        for (int i = 0; i < 4; ++i) damaged[(at + static_cast<std::size_t>(i)) % 1024] = static_cast<std::uint8_t>(random());
+        for (std::size_t i = 0; i < 4; ++i) damaged[(at + i) % 1024] = static_cast<std::uint8_t>(random());
         expect_found_or_refused(damaged, expected, "overwritten at " + std::to_string(at));
     }
 }

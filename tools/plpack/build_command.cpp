@@ -155,12 +155,13 @@ void check_new_files(inventory* found) {
             if (m.files++ == 0) m = {parent_of(it.new_relative), it.new_path, 1};
         }
     }
-    for (const auto& [key, m] : missing)
-        found->problems.push_back(m.first_file +
-                                  (m.files == 1   ? " is"
-                                   : " and " + std::to_string(m.files - 1) + (m.files == 2 ? " more file" : " more files") +
-                                         " are") +
-                                  " in the folder " + m.folder + ", which OLD lacks and the updater does not create");
+    for (const auto& [key, m] : missing) {
+        std::string others = m.files == 1   ? " is"
+                             : m.files == 2 ? " and 1 more file are"
+                                            : " and " + std::to_string(m.files - 1) + " more files are";
+        found->problems.push_back(m.first_file + others + " in the folder " + m.folder +
+                                  ", which OLD lacks and the updater does not create");
+    }
 }
 
 bool same_content(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
@@ -386,7 +387,8 @@ int command_build(int argc, char** argv) {
         // Deletions and new files are entries whatever their content.
         if (!it.old_path.empty() && !it.new_path.empty()) continue;
         std::string problem = builder::destination_problem(it.destination);
-        if (!problem.empty()) found.problems.push_back((it.new_path.empty() ? it.old_path : it.new_path) + ": " + problem);
+        if (!problem.empty())
+            found.problems.push_back((it.new_path.empty() ? it.old_path : it.new_path) + ": " + problem);
     }
     if (!found.problems.empty()) {
         for (const std::string& p : found.problems) std::fprintf(stderr, "plpack: %s\n", p.c_str());
@@ -455,7 +457,8 @@ int command_build(int argc, char** argv) {
         return 1;
     }
     std::string out = o.out_folder + "\\";
-    if (!write_whole_file(out + "status.ini", status) || !write_text(out + "manifest.ini", builder::manifest_text(entries)) ||
+    if (!write_whole_file(out + "status.ini", status) ||
+        !write_text(out + "manifest.ini", builder::manifest_text(entries)) ||
         !write_whole_file(out + "payload.bin", payload))
         return 1;
 

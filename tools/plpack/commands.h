@@ -9,10 +9,11 @@
 namespace plpack {
 
 // build OLD NEW OUT [options]: OUT receives the package that turns the
-// installation OLD into NEW. `args` are the arguments after "build".
+// installation OLD into NEW. argv holds the arguments after "build".
 int command_build(int argc, char** argv);
 // verify OLD NEW PACKAGE [options]: applies the package to a copy of OLD
 // with the updater's own file pass and compares the result with NEW.
+// argv holds the arguments after "verify".
 int command_verify(int argc, char** argv);
 // inspect PACKAGE-or-UPDATER: what a package folder or a built updater
 // carries.

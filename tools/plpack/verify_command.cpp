@@ -129,7 +129,8 @@ int verify(const arguments& a, const std::string& scratch) {
     int failed = apply_package(app_copy, dictionary_copy);
     int differences = compare_trees(app_copy, a.new_folder, "");
     if (!a.dict_old.empty()) differences += compare_trees(dictionary_copy, a.dict_new, "dictionary: ");
-    if (failed > 0) std::fprintf(stderr, "plpack: %d entr%s of the package failed\n", failed, failed == 1 ? "y" : "ies");
+    if (failed > 0)
+        std::fprintf(stderr, "plpack: %d entr%s of the package failed\n", failed, failed == 1 ? "y" : "ies");
     if (differences > 0) {
         std::fprintf(stderr, "plpack: the package does not turn OLD into NEW: %d difference%s\n", differences,
                      differences == 1 ? "" : "s");
