@@ -3,6 +3,8 @@
 # make demo: the Windows updater at work under Wine on a demo installation;
 # make demo HOST=1: the same with the host build, natively.
 # make demo-engine: the patch engine on sample files, on both builds.
+# make bench-patches: plpack diff against bsdiff and xdelta3 on real pairs of
+# executables fetched from npm (not part of make test).
 
 JOBS ?= $(shell nproc)
 HOST ?=
@@ -11,7 +13,7 @@ HOST_DIR := build/host
 WIN_DIR := build/win
 ASAN_DIR := build/asan
 
-.PHONY: all deps build test demo demo-engine bench clean
+.PHONY: all deps build test demo demo-engine bench bench-patches clean
 
 all: build
 
@@ -48,6 +50,10 @@ demo-engine: deps $(HOST_DIR)/build.ninja $(WIN_DIR)/build.ninja
 bench: deps $(HOST_DIR)/build.ninja
 	cmake --build $(HOST_DIR) -j $(JOBS) --target plbench
 	$(HOST_DIR)/bench/plbench
+
+bench-patches: deps $(HOST_DIR)/build.ninja
+	cmake --build $(HOST_DIR) -j $(JOBS) --target plpack
+	bench/patch_pairs.sh $(HOST_DIR)
 
 clean:
 	rm -rf build

@@ -8,6 +8,17 @@
 
 namespace plpack {
 
+// build OLD NEW OUT [options]: OUT receives the package that turns the
+// installation OLD into NEW. argv holds the arguments after "build".
+int command_build(int argc, char** argv);
+// verify OLD NEW PACKAGE [options]: applies the package to a copy of OLD
+// with the updater's own file pass and compares the result with NEW.
+// argv holds the arguments after "verify".
+int command_verify(int argc, char** argv);
+// inspect PACKAGE-or-UPDATER: what a package folder or a built updater
+// carries.
+int command_inspect(const std::string& path);
+
 // compress SRC DST: DST becomes the SZDD file of SRC.
 int command_compress(const std::string& source, const std::string& destination);
 // diff OLD NEW PATCH: PATCH becomes a patch that turns OLD into NEW.
@@ -19,5 +30,26 @@ bool read_whole_file(const std::string& path, std::vector<std::uint8_t>* content
 // Creates or truncates the file and writes `content`; false (with a
 // message on stderr) on failure.
 bool write_whole_file(const std::string& path, const std::vector<std::uint8_t>& content);
+
+// Folders, named by Windows paths without a trailing backslash.
+struct tree {
+    std::vector<std::string> files;    // relative paths, backslash-separated
+    std::vector<std::string> folders;  // relative paths of the subfolders
+};
+bool folder_exists(const std::string& folder);
+// Every file and subfolder below `folder`, at any depth, in name order;
+// false (with a message on stderr) when a folder cannot be listed.
+bool list_tree(const std::string& folder, tree* found);
+// Copies `from` with everything below it to `to`, which is created; false
+// (with a message on stderr) on failure.
+bool copy_tree(const std::string& from, const std::string& to);
+// Removes `folder` with everything below it, as far as it can.
+void remove_tree(const std::string& folder);
+// A new, empty folder under the temporary folder, ending with a backslash.
+std::string make_scratch_folder(const char* prefix);
+
+// A path as the user typed it, in the form the platform layer takes, and
+// without a trailing backslash.
+std::string folder_argument(const char* typed);
 
 }  // namespace plpack

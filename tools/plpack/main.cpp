@@ -21,6 +21,10 @@ constexpr const char* usage_text =
     "       plpack manifest FILE\n"
     "       plpack compress SRC DST\n"
     "       plpack diff OLD NEW PATCH\n"
+    "       plpack build OLD NEW OUT [--build N] [--status TEMPLATE] [--dict-old DIR --dict-new DIR]\n"
+    "                    [--jobs N]\n"
+    "       plpack verify OLD NEW PACKAGE [--dict-old DIR --dict-new DIR]\n"
+    "       plpack inspect PACKAGE-or-UPDATER\n"
     "       plpack --help\n";
 
 int usage_error() {
@@ -108,5 +112,8 @@ int main(int argc, char** argv) {
     if (command == "manifest" && argc == 3) return plpack::command_manifest(arg(2).path);
     if (command == "compress" && argc == 4) return plpack::command_compress(arg(2).path, arg(3).path);
     if (command == "diff" && argc == 5) return plpack::command_diff(arg(2).path, arg(3).path, arg(4).path);
+    if (command == "build") return plpack::command_build(argc - 2, argv + 2);
+    if (command == "verify") return plpack::command_verify(argc - 2, argv + 2);
+    if (command == "inspect" && argc == 3) return plpack::command_inspect(arg(2).path);
     return usage_error();
 }

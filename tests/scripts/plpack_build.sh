@@ -1,0 +1,230 @@
+#!/bin/sh
+# plpack build makes a package from two generated installations that
+# plpack verify (the updater's own file pass) turns OLD into NEW with;
+# verify finds every difference a wrong package leaves; build refuses what
+# the updater could not apply, naming the file.
+# Usage: plpack_build.sh BUILD_DIR SOURCE_DIR
+set -u
+plpack=$1/plpack
+make_installations=$2/tools/make-installations.py
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() {
+  printf 'FAIL: %s\n' "$*" >&2
+  failures=$((failures + 1))
+}
+
+# run NAME ARGS...: exit code in $rc, output in $work/NAME.out and .err
+run() {
+  name=$1
+  shift
+  "$plpack" "$@" >"$work/$name.out" 2>"$work/$name.err"
+  rc=$?
+}
+expect_rc() {
+  [ "$rc" -eq "$2" ] || fail "$1: exit $rc, expected $2; stderr: $(cat "$work/$1.err")"
+}
+# expect_message NAME TEXT: stderr of NAME holds TEXT
+expect_message() {
+  grep -qF -- "$2" "$work/$1.err" || fail "$1: no message '$2' in: $(cat "$work/$1.err")"
+}
+
+# OLD's Pelora9.exe made to have a byte sum that the updater accepts.
+python3 "$make_installations" "$work/old" "$work/new" --exe-sum f9422b19 \
+  --dict-old "$work/dict-old" --dict-new "$work/dict-new" || { echo "FAIL: generator" >&2; exit 1; }
+dicts="--dict-old $work/dict-old --dict-new $work/dict-new"
+
+# --- The round trip ---------------------------------------------------------
+run build build "$work/old" "$work/new" "$work/pkg" --build 821 $dicts --jobs 2
+expect_rc build 0
+[ ! -s "$work/build.err" ] || fail "build: unexpected messages: $(cat "$work/build.err")"
+grep -q 'entries: 26 (12 patched, 9 replaced, 5 deleted); 6 files unchanged' "$work/build.out" ||
+  fail "build: summary: $(cat "$work/build.out")"
+
+run verify verify "$work/old" "$work/new" "$work/pkg" $dicts
+expect_rc verify 0
+
+# The manifest as the updater reads it: every section's entries in order,
+# numbered across sections, compressed files in entry order without the
+# deletions; new files in folders that the file pass creates (DATA's GIS
+# folders, PSFonts\cmaps); section folders in either letter case.
+run manifest manifest "$work/pkg/manifest.ini"
+expect_rc manifest 0
+tr -s ' ' <"$work/manifest.out" >"$work/manifest.squeezed"
+cat >"$work/manifest.expected" <<'END'
+Section Entry Flag Destination Compressed file
+Core 1 2 Help\whatsnew.htm temp2.cab
+Core 2 3 OldTool.dll -
+Core 3 1 Pelora9.exe temp3.cab
+Core 4 1 PLCore.dll temp4.cab
+Core 5 1 ReadMe.txt temp5.cab
+Tools 6 2 Blend.dll temp6.cab
+Tools 7 3 Legacy.dll -
+Tools 8 1 Trace.dll temp7.cab
+User 9 2 Blank.txt temp8.cab
+User 10 1 Prefs.ini temp9.cab
+User 11 2 Shrink.dat temp10.cab
+Filters 12 1 PNGIMP.FLT temp11.cab
+Dict 13 2 de_DE.dic temp12.cab
+Dict 14 1 en_US.dic temp13.cab
+Dict 15 3 fr_FR.dic -
+Extras 16 3 engineer_valves.MCR -
+Extras 17 1 Macros\Shapes.MCR temp14.cab
+Color Inks 18 2 INKS.PAL temp15.cab
+PlServer 19 1 plserver.cfg temp16.cab
+Data 20 2 GIS DATA FILES\CSV\zones.csv temp17.cab
+Data 21 1 units.dat temp18.cab
+Wizards 22 3 WebWiz\OLDPAGE.TXT -
+Wizards 23 1 WebWiz\STARTPAG.TXT temp19.cab
+PSFonts 24 2 cmaps\UniJIS.cmap temp20.cab
+Symbols 25 1 Base Symbols\Arrows.sym temp21.cab
+Symbols 26 2 Flow.sym temp22.cab
+TotalFiles: 26
+NumFiles add up to 26: 12 patched, 9 replaced, 5 deleted
+END
+diff "$work/manifest.expected" "$work/manifest.squeezed" >&2 || fail "manifest: listing differs"
+
+# Every record is an SZDD file named by one entry; the build number is in
+# the status file.
+run inspect inspect "$work/pkg"
+expect_rc inspect 0
+grep -q '^Build: 821$' "$work/inspect.out" || fail "inspect: no build 821"
+grep -q '^Payload: .* 21 records' "$work/inspect.out" || fail "inspect: not 21 records"
+grep -q 'not SZDD' "$work/inspect.out" && fail "inspect: a record is not SZDD"
+
+# One job or two: the same package.
+run build1 build "$work/old" "$work/new" "$work/pkg1" --build 821 $dicts --jobs 1
+expect_rc build1 0
+for f in status.ini manifest.ini payload.bin; do
+  cmp -s "$work/pkg/$f" "$work/pkg1/$f" || fail "--jobs 1 and --jobs 2 give different $f"
+done
+
+# Without dictionary folders the Dict section stays empty, and the package
+# still verifies; verify refuses to judge a package with Dict entries
+# without them.
+run nodict build "$work/old" "$work/new" "$work/pkg-nodict" --build 821
+expect_rc nodict 0
+run nodict-verify verify "$work/old" "$work/new" "$work/pkg-nodict"
+expect_rc nodict-verify 0
+run dict-missing verify "$work/old" "$work/new" "$work/pkg"
+expect_rc dict-missing 1
+expect_message dict-missing "give --dict-old and --dict-new"
+
+# --- verify finds what a wrong package leaves behind ------------------------
+cp -r "$work/new" "$work/other"
+printf 'changed' >>"$work/other/Pelora Tools/Trace.dll"
+printf 'added' >"$work/other/User/Extra.txt"
+rm "$work/other/PSFonts/cmaps/UniJIS.cmap"
+run mismatch verify "$work/old" "$work/other" "$work/pkg" $dicts
+expect_rc mismatch 1
+sort "$work/mismatch.out" >"$work/mismatch.sorted"
+cat >"$work/mismatch.expected" <<'END'
+differs: Pelora Tools\Trace.dll
+missing: User\Extra.txt
+unexpected: PSFonts\cmaps\UniJIS.cmap
+END
+diff "$work/mismatch.expected" "$work/mismatch.sorted" >&2 || fail "mismatch: differences listed wrong"
+expect_message mismatch "3 differences"
+
+# A payload damaged after the build: the patch's checksum catches it, the
+# entry fails and the file keeps its old content.
+cp -r "$work/pkg" "$work/damaged"
+python3 - "$work/damaged/payload.bin" <<'PY'
+import sys
+path = sys.argv[1]
+data = bytearray(open(path, "rb").read())
+# The last byte of the third record, PLCore.dll's patch (the records are
+# Help\whatsnew.htm, Pelora9.exe, PLCore.dll in the order of the entries).
+end = 0
+for _ in range(3):
+    end += 4 + int.from_bytes(data[end:end + 4], "little")
+data[end - 1] ^= 0x55
+open(path, "wb").write(data)
+PY
+run damaged verify "$work/old" "$work/new" "$work/damaged" $dicts
+expect_rc damaged 1
+grep -qx 'differs: PLCore.dll' "$work/damaged.out" || fail "damaged: PLCore.dll not reported: $(cat "$work/damaged.out")"
+expect_message damaged "1 entry of the package failed"
+
+# --- What build refuses, each with the file named ---------------------------
+# refuse NAME MESSAGE OLD NEW [ARGS...]: exit 1, MESSAGE, and no package
+refuse() {
+  name=$1 message=$2
+  shift 2
+  run "$name" build "$@"
+  expect_rc "$name" 1
+  expect_message "$name" "$message"
+  [ ! -e "$work/refused" ] || fail "$name: a package was written"
+  rm -rf "$work/refused"
+}
+refuse no-old "OLD folder" "$work/absent" "$work/new" "$work/refused" --build 1
+refuse no-new "NEW folder" "$work/old" "$work/absent" "$work/refused" --build 1
+refuse same "nothing to update" "$work/old" "$work/old" "$work/refused" --build 1
+
+cp -r "$work/new" "$work/bad"
+mkdir -p "$work/bad/Pelora Tools/Plugins"
+printf 'x' >"$work/bad/Pelora Tools/Plugins/New.dll"
+refuse new-folder "Plugins\\New.dll is in the folder Pelora Tools\\Plugins, which OLD lacks" \
+  "$work/old" "$work/bad" "$work/refused" --build 1
+rm -r "$work/bad/Pelora Tools/Plugins"
+
+printf 'x' >"$work/bad/readme.TXT"
+refuse letter-case "differ only in letter case" "$work/old" "$work/bad" "$work/refused" --build 1
+rm "$work/bad/readme.TXT"
+
+long=$(printf '%0250d' 0)
+mkdir -p "$work/bad/Help/$long"
+printf 'x' >"$work/bad/Help/$long/a.txt"
+refuse long-name "the updater reads at most 254" "$work/old" "$work/bad" "$work/refused" --build 1
+rm -r "$work/bad/Help/$long"
+
+# Files in a folder OLD lacks are told once for the folder.
+mkdir -p "$work/bad/Plugins"
+printf 'x' >"$work/bad/Plugins/a.dll"
+printf 'x' >"$work/bad/Plugins/b.dll"
+refuse new-folders "a.dll and 1 more file are in the folder Plugins, which OLD lacks" \
+  "$work/old" "$work/bad" "$work/refused" --build 1
+rm -r "$work/bad/Plugins"
+
+# The manifest counts at most 32766 entries: the updater's entry counter is
+# a signed 16-bit number that ends one past the last entry.
+mkdir -p "$work/few/User" "$work/many/User"
+python3 -c 'import sys
+for i in range(32767): open("%s/f%05d" % (sys.argv[1], i), "w").close()' "$work/many/User"
+refuse too-many "the update has 32767 entries; a manifest holds at most 32766" \
+  "$work/few" "$work/many" "$work/refused" --build 1
+rm "$work/many/User/f00000"
+run most build "$work/few" "$work/many" "$work/most" --build 1
+expect_rc most 0
+grep -q '^TotalFiles=32766' "$work/most/manifest.ini" || fail "most: TotalFiles is not 32766"
+
+printf '[Status]\r\nCurStat=3\r\n' >"$work/stale.ini"
+refuse stale-status "[Status] section" "$work/old" "$work/new" "$work/refused" --status "$work/stale.ini"
+refuse no-build "no build number" "$work/old" "$work/new" "$work/refused"
+
+# A template's build number and release data are kept.
+printf '[Build]\r\nversion=900\r\n[Params]\r\nDownloadUrl=x\r\n' >"$work/template.ini"
+run template build "$work/old" "$work/new" "$work/pkg-template" --status "$work/template.ini"
+expect_rc template 0
+grep -q '^version=900' "$work/pkg-template/status.ini" || fail "template: build number lost"
+grep -q '^DownloadUrl=x' "$work/pkg-template/status.ini" || fail "template: release data lost"
+
+# OLD's executable with a byte sum the updater does not take: a warning.
+# The slot filled by the caller: NEW's executable is an edited copy.
+printf 'not a known build' >"$work/unknown.exe"
+python3 "$make_installations" "$work/old2" "$work/new2" --exe "$work/unknown.exe" --size 64 ||
+  fail "generator with --exe and --size 64"
+cmp -s "$work/unknown.exe" "$work/old2/Pelora9.exe" || fail "generator: --exe not copied into OLD"
+run unknown build "$work/old2" "$work/new2" "$work/pkg2" --build 1
+expect_rc unknown 0
+expect_message unknown "which is not one the updater accepts"
+
+for args in "build" "build $work/old $work/new" "build $work/old $work/new $work/x --jobs 0" \
+  "build $work/old $work/new $work/x --dict-old $work/old" "verify $work/old $work/new" "build $work/old $work/new $work/x --bogus"; do
+  run usage $args
+  expect_rc usage 2
+done
+
+[ "$failures" -eq 0 ] || exit 1
+echo "plpack build and verify: all checks passed"

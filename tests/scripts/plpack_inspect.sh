@@ -1,0 +1,54 @@
+#!/bin/sh
+# plpack inspect reads the package linked into a built program (the package
+# tests' program carries tests/data/split-package) exactly as it reads the
+# package folder itself, and says why other files carry none.
+# Usage: plpack_inspect.sh BUILD_DIR SOURCE_DIR
+set -u
+plpack=$1/plpack
+program=$1/tests/test_package
+package=$2/tests/data/split-package
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() {
+  printf 'FAIL: %s\n' "$*" >&2
+  failures=$((failures + 1))
+}
+
+"$plpack" inspect "$package" >"$work/folder.out" 2>"$work/folder.err"
+folder_rc=$?
+"$plpack" inspect "$program" >"$work/program.out" 2>"$work/program.err"
+program_rc=$?
+[ "$program_rc" -eq "$folder_rc" ] || fail "exit $program_rc for the program, $folder_rc for the folder"
+# The listings agree but for the line that names what was inspected.
+grep -v '^Package folder ' "$work/folder.out" >"$work/folder.listing"
+grep -v '^Updater ' "$work/program.out" >"$work/program.listing"
+diff "$work/folder.listing" "$work/program.listing" >&2 || fail "the program's package is listed differently"
+# The fixture's records: 12, 0 and 300 bytes; its manifest names none of them.
+for line in 'Build: 820' 'status.ini: 46 bytes' 'Record temp3.cab (0 bytes) is named by no entry' \
+  'Payload: 324 bytes, 3 records holding 312 bytes'; do
+  grep -qxF "$line" "$work/program.listing" || fail "no line: $line"
+done
+
+# The Windows build's program carries the same package as DATA resources.
+windows_program=$2/build/win/tests/test_package.exe
+if [ -f "$windows_program" ]; then
+  "$plpack" inspect "$windows_program" >"$work/windows.out" 2>"$work/windows.err"
+  [ $? -eq "$folder_rc" ] || fail "exit code differs for the Windows program"
+  grep -v '^Updater ' "$work/windows.out" >"$work/windows.listing"
+  diff "$work/folder.listing" "$work/windows.listing" >&2 || fail "the Windows program's package is listed differently"
+fi
+
+# check_refused FILE REASON: exit 1 and the reason
+check_refused() {
+  "$plpack" inspect "$1" >/dev/null 2>"$work/refused.err"
+  rc=$?
+  [ "$rc" -eq 1 ] || fail "$1: exit $rc, expected 1"
+  grep -qF "$2" "$work/refused.err" || fail "$1: no reason '$2' in: $(cat "$work/refused.err")"
+}
+check_refused "$plpack" "no symbol plupdate_resource_1000"
+check_refused "$package/manifest.ini" "neither a Windows (PE) nor an ELF executable"
+check_refused "$work/absent" "cannot read"
+
+[ "$failures" -eq 0 ] || exit 1
+echo "plpack inspect: all checks passed"

@@ -1,0 +1,164 @@
+// plpack inspect PACKAGE-or-UPDATER: the build number, the manifest's
+// entries and the payload's records of a package folder (status.ini,
+// manifest.ini, payload.bin) or of a built updater that carries one.
+#include <algorithm>
+#include <cstdio>
+#include <map>
+
+#include "builder/embedded_package.h"
+#include "package/manifest.h"
+#include "platform/profile.h"
+#include "run/run_state.h"
+#include "tools/plpack/commands.h"
+
+namespace plpack {
+
+namespace {
+
+using bytes = std::vector<std::uint8_t>;
+
+struct record {
+    std::uint32_t size = 0;
+    bool szdd = false;
+    std::uint32_t expanded = 0;
+    bool named = false;
+};
+
+std::uint32_t u32_at(const std::uint8_t* p) {
+    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
+}
+
+// The records by their file names ("temp2.cab" upward, lower case); false
+// when the last record is cut short.
+bool read_records(const bytes& payload, std::map<std::string, record>* records) {
+    std::size_t position = 0;
+    int k = 2;
+    while (position < payload.size()) {
+        if (payload.size() - position < 4 || payload.size() - position - 4 < u32_at(&payload[position])) return false;
+        record r;
+        r.size = u32_at(&payload[position]);
+        const std::uint8_t* content = &payload[position + 4];
+        static const std::uint8_t magic[9] = {'S', 'Z', 'D', 'D', 0x88, 0xF0, 0x27, 0x33, 'A'};
+        r.szdd = r.size >= 14 && std::equal(magic, magic + 9, content);
+        if (r.szdd) r.expanded = u32_at(content + 10);
+        records->emplace("temp" + std::to_string(k++) + ".cab", r);
+        position += 4 + r.size;
+    }
+    return true;
+}
+
+std::string lower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+    return text;
+}
+
+// Lists what the package in `folder` (status.ini, manifest.ini, payload
+// bytes given) holds; 0 when its manifest and payload agree.
+int list_package(const std::string& folder, const bytes& payload) {
+    std::string status = folder + "status.ini";
+    run::manifest_path = folder + "manifest.ini";
+    run::work_folder_path.clear();
+    int problems = 0;
+
+    char build[32];
+    bool has_build = platform::read_profile_string("Build", "version", "", build, sizeof build, status.c_str()) > 0;
+    std::printf("Build: %s\n", has_build ? build : "(none: the status file has no [Build] version)");
+
+    std::map<std::string, record> records;
+    if (!read_records(payload, &records)) {
+        std::printf("Payload: %zu bytes; its last record is cut short\n", payload.size());
+        ++problems;
+    }
+
+    std::printf("%-10s %5s %4s  %-32s %-12s %10s %10s\n", "Section", "Entry", "Flag", "Destination",
+                "Compressed", "Bytes", "Expanded");
+    int number = 1, by_flag[5] = {};
+    for (const char* section : package::manifest_sections) {
+        for (int count = package::section_count(section); count > 0; --count, ++number) {
+            std::string destination, cab;
+            int flag = package::read_entry(section, number, &destination, &cab);
+            if (flag >= 1 && flag <= 4) ++by_flag[flag];
+            if (flag == package::flag_delete || flag < 1 || flag > 4) {
+                std::printf("%-10s %5d %4d  %-32s %-12s\n", section, number, flag, destination.c_str(), "-");
+                continue;
+            }
+            auto at = records.find(lower(cab));
+            if (at == records.end()) {
+                std::printf("%-10s %5d %4d  %-32s %-12s %10s\n", section, number, flag, destination.c_str(),
+                            cab.c_str(), "(no record)");
+                ++problems;
+                continue;
+            }
+            at->second.named = true;
+            std::printf("%-10s %5d %4d  %-32s %-12s %10u %10s\n", section, number, flag, destination.c_str(),
+                        cab.c_str(), at->second.size,
+                        at->second.szdd ? std::to_string(at->second.expanded).c_str() : "not SZDD");
+            if (!at->second.szdd) ++problems;
+        }
+    }
+    std::uint64_t record_bytes = 0;
+    for (const auto& [name, r] : records) {
+        record_bytes += r.size;
+        if (!r.named) {
+            std::printf("Record %s (%u bytes) is named by no entry\n", name.c_str(), r.size);
+            ++problems;
+        }
+    }
+    std::printf("Entries: %d (%d patched, %d replaced, %d deleted); TotalFiles %d\n", number - 1,
+                by_flag[package::flag_patch], by_flag[package::flag_replace] + by_flag[package::flag_replace_alternate],
+                by_flag[package::flag_delete], package::total_entries());
+    std::printf("Payload: %zu bytes, %zu records holding %llu bytes\n", payload.size(), records.size(),
+                static_cast<unsigned long long>(record_bytes));
+    if (package::total_entries() != number - 1) ++problems;
+    if (problems > 0) {
+        std::fprintf(stderr, "plpack: the manifest and the payload disagree (%d problem%s)\n", problems,
+                     problems == 1 ? "" : "s");
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int command_inspect(const std::string& path) {
+    std::string folder = path;
+    while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+    if (folder_exists(folder)) {
+        bytes payload;
+        for (const char* name : {"status.ini", "manifest.ini"}) {
+            bytes content;
+            if (!read_whole_file(folder + "\\" + name, &content)) return 1;
+            std::printf("%s: %zu bytes\n", name, content.size());
+        }
+        if (!read_whole_file(folder + "\\payload.bin", &payload)) return 1;
+        std::printf("Package folder %s\n", folder.c_str());
+        return list_package(folder + "\\", payload);
+    }
+
+    bytes image;
+    if (!read_whole_file(path, &image)) return 1;
+    builder::embedded_package package;
+    std::string problem;
+    if (!builder::find_embedded_package(image, &package, &problem)) {
+        std::fprintf(stderr, "plpack: %s carries no update package: %s\n", path.c_str(), problem.c_str());
+        return 1;
+    }
+    std::string scratch = make_scratch_folder("plpack-inspect");
+    if (scratch.empty()) {
+        std::fputs("plpack: cannot create a scratch folder in the temporary folder\n", stderr);
+        return 1;
+    }
+    int result = 1;
+    if (write_whole_file(scratch + "status.ini", bytes(package.status.begin(), package.status.end())) &&
+        write_whole_file(scratch + "manifest.ini", bytes(package.manifest.begin(), package.manifest.end()))) {
+        std::printf("status.ini: %zu bytes\nmanifest.ini: %zu bytes\n", package.status.size(),
+                    package.manifest.size());
+        std::printf("Updater %s\n", path.c_str());
+        result = list_package(scratch, bytes(package.payload.begin(), package.payload.end()));
+    }
+    remove_tree(scratch.substr(0, scratch.size() - 1));
+    return result;
+}
+
+}  // namespace plpack

@@ -1,0 +1,159 @@
+// plpack verify OLD NEW PACKAGE: the package applied by the updater's own
+// file pass to a copy of OLD must give NEW, file for file and byte for byte.
+#include <cstdio>
+#include <map>
+
+#include "builder/install_sections.h"
+#include "install/folder_map.h"
+#include "package/manifest.h"
+#include "package/work_folder.h"
+#include "platform/files.h"
+#include "platform/profile.h"
+#include "run/file_pass.h"
+#include "run/run_state.h"
+#include "tools/plpack/commands.h"
+
+namespace plpack {
+
+namespace {
+
+int usage() {
+    std::fputs("usage: plpack verify OLD NEW PACKAGE [--dict-old DIR --dict-new DIR]\n", stderr);
+    return 2;
+}
+
+std::string lower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+    return text;
+}
+
+// Compares the files below `result` with those below `expected`, names
+// without regard to letter case as on Windows. Prints each difference with
+// `label` before the relative path; returns how many there were.
+int compare_trees(const std::string& result, const std::string& expected, const std::string& label) {
+    tree got, want;
+    if (!list_tree(result, &got) || !list_tree(expected, &want)) return 1;
+    std::map<std::string, std::string> got_files;
+    for (const std::string& f : got.files) got_files.emplace(lower(f), f);
+    int differences = 0;
+    for (const std::string& f : want.files) {
+        auto at = got_files.find(lower(f));
+        if (at == got_files.end()) {
+            std::printf("missing: %s%s\n", label.c_str(), f.c_str());
+            ++differences;
+            continue;
+        }
+        std::vector<std::uint8_t> a, b;
+        bool readable = read_whole_file(result + "\\" + at->second, &a) && read_whole_file(expected + "\\" + f, &b);
+        if (!readable || a != b) {
+            std::printf("differs: %s%s\n", label.c_str(), f.c_str());
+            ++differences;
+        }
+        got_files.erase(at);
+    }
+    for (const auto& [key, f] : got_files) {
+        std::printf("unexpected: %s%s\n", label.c_str(), f.c_str());
+        ++differences;
+    }
+    return differences;
+}
+
+struct arguments {
+    std::string old_folder, new_folder, package_folder, dict_old, dict_new;
+};
+
+bool parse(int argc, char** argv, arguments* a) {
+    std::vector<std::string> positional;
+    for (int i = 0; i < argc; ++i) {
+        std::string arg = argv[i];
+        if ((arg == "--dict-old" || arg == "--dict-new") && i + 1 < argc) {
+            (arg == "--dict-old" ? a->dict_old : a->dict_new) = folder_argument(argv[++i]);
+        } else if (arg.rfind("--", 0) == 0) {
+            return false;
+        } else {
+            positional.push_back(folder_argument(argv[i]));
+        }
+    }
+    if (positional.size() != 3 || a->dict_old.empty() != a->dict_new.empty()) return false;
+    a->old_folder = positional[0];
+    a->new_folder = positional[1];
+    a->package_folder = positional[2];
+    return true;
+}
+
+// Applies the package in `work` (manifest and payload already there, the
+// payload split) to the copies, as the updater's worker does. Returns the
+// number of entries that failed.
+int apply_package(const std::string& app_copy, const std::string& dictionary_copy) {
+    for (std::size_t s = 0; s < install::section_count; ++s) {
+        const char* name = builder::section_folder_name(static_cast<install::section>(s));
+        install::section_folders[s] = name ? app_copy + "\\" + name : app_copy;
+    }
+    install::section_folders[install::dict_section] = dictionary_copy;
+    run::backup_mode = false;
+    return run::file_pass();
+}
+
+int verify(const arguments& a, const std::string& scratch) {
+    for (const std::string* folder : {&a.old_folder, &a.new_folder, &a.package_folder, &a.dict_old, &a.dict_new})
+        if (!folder->empty() && !folder_exists(*folder)) {
+            std::fprintf(stderr, "plpack: the folder %s does not exist or cannot be listed\n", folder->c_str());
+            return 1;
+        }
+    std::string work = scratch + "work\\";
+    std::string app_copy = scratch + "app", dictionary_copy = a.dict_old.empty() ? "" : scratch + "dict";
+    std::vector<std::uint8_t> manifest, payload;
+    if (!read_whole_file(a.package_folder + "\\manifest.ini", &manifest) ||
+        !read_whole_file(a.package_folder + "\\payload.bin", &payload))
+        return 1;
+    if (!copy_tree(a.old_folder, app_copy) || (!a.dict_old.empty() && !copy_tree(a.dict_old, dictionary_copy)))
+        return 1;
+    if (platform::create_directory(work.c_str()) == platform::create_directory_result::failed ||
+        !write_whole_file(work + package::manifest_file_name, manifest))
+        return 1;
+
+    run::work_folder_path = work;
+    run::manifest_path = work + package::manifest_file_name;
+    if (a.dict_old.empty() && package::section_count("Dict") > 0) {
+        std::fprintf(stderr,
+                     "plpack: the package changes dictionary files; give --dict-old and --dict-new to verify it\n");
+        return 1;
+    }
+    if (package::write_payload_records(payload.data(), static_cast<std::uint32_t>(payload.size()), work) != 1) {
+        std::fprintf(stderr, "plpack: the payload of %s cannot be split into its records\n",
+                     a.package_folder.c_str());
+        return 1;
+    }
+
+    int failed = apply_package(app_copy, dictionary_copy);
+    int differences = compare_trees(app_copy, a.new_folder, "");
+    if (!a.dict_old.empty()) differences += compare_trees(dictionary_copy, a.dict_new, "dictionary: ");
+    if (failed > 0)
+        std::fprintf(stderr, "plpack: %d entr%s of the package failed\n", failed, failed == 1 ? "y" : "ies");
+    if (differences > 0) {
+        std::fprintf(stderr, "plpack: the package does not turn OLD into NEW: %d difference%s\n", differences,
+                     differences == 1 ? "" : "s");
+        return 1;
+    }
+    if (failed > 0) return 1;
+    std::printf("plpack: the package turns OLD into NEW\n");
+    return 0;
+}
+
+}  // namespace
+
+int command_verify(int argc, char** argv) {
+    arguments a;
+    if (!parse(argc, argv, &a)) return usage();
+    std::string scratch = make_scratch_folder("plpack-verify");
+    if (scratch.empty()) {
+        std::fputs("plpack: cannot create a scratch folder in the temporary folder\n", stderr);
+        return 1;
+    }
+    int result = verify(a, scratch);
+    remove_tree(scratch.substr(0, scratch.size() - 1));
+    return result;
+}
+
+}  // namespace plpack
