@@ -34,8 +34,12 @@ else
 fi
 
 step "Two releases of Pelora 9, generated"
+# Pelora9.exe is plapp, which plays Pelora: the old one with a byte sum the
+# updater accepts, the new one a different file that still runs.
 python3 "$top/tools/accepted_exe.py" "$plapp" "$demo/Pelora9.exe"
-python3 "$top/tools/make-installations.py" "$demo/old" "$demo/new" --size 400000 --exe "$demo/Pelora9.exe" \
+{ cat "$plapp"; printf 'Pelora 9 build 910'; } >"$demo/Pelora9-new.exe"
+python3 "$top/tools/make-installations.py" "$demo/old" "$demo/new" --size 10000000 \
+  --exe "$demo/Pelora9.exe" --new-exe "$demo/Pelora9-new.exe" \
   --dict-old "$demo/dict-old" --dict-new "$demo/dict-new"
 du -sh "$demo/old" "$demo/new" | sed "s|$demo/||"
 
@@ -60,6 +64,7 @@ if [ "$kind" = win ]; then wineboot -i >/dev/null 2>&1; fi
 mkdir -p "$(dirname "$app")" "$(dirname "$dict")"
 cp -r "$demo/old" "$app"
 cp -r "$demo/dict-old" "$dict"
+chmod +x "$app/Pelora9.exe"  # the host runs only files marked as programs
 cat >"$demo/pelora.reg" <<'EOF'
 Windows Registry Editor Version 5.00
 
@@ -93,8 +98,12 @@ if [ "$kind" = win ]; then
   sleep 0.5
   import -window root "$demo/progress.png"
   xdotool key --window "$id" Return 2>/dev/null
-  sleep 0.3
-  import -window root "$demo/progress-running.png"
+  # The window at work: the last picture taken while the updater still ran.
+  while kill -0 "$pid" 2>/dev/null; do
+    import -window root "$demo/shot.png"
+    kill -0 "$pid" 2>/dev/null && mv "$demo/shot.png" "$demo/progress-running.png"
+  done
+  rm -f "$demo/shot.png"
   wait "$pid"
   wineserver -w
 else
@@ -107,15 +116,10 @@ step "What happened"
 manifest=$demo/package/manifest.ini
 count() { tr -d '\r' <"$manifest" | grep -c "^File[0-9]*Flag=$1\$" || true; }
 echo "entries: $(count 1) patched, $(($(count 2) + $(count 4))) replaced, $(count 3) deleted"
-started=$(tr -d '\r' <"$app/plapp-started.txt" 2>/dev/null || true)
-rm -f "$app/plapp-started.txt"
+started=$(tr -d '\r' 2>/dev/null <"$app/plapp-started.txt" || true)
+rm -f "$app/plapp-started.txt"  # plapp's record of its starts belongs to no release
 backup="$app/Backup"
-if diff -r -x Backup "$demo/new" "$app" >/dev/null && diff -r "$demo/dict-new" "$dict" >/dev/null; then
-  echo "installation: identical to the new release, file for file"
-else
-  echo "installation: differs from the new release:"
-  diff -r -q -x Backup "$demo/new" "$app" || true
-fi
+python3 "$top/tools/same_installation.py" "$demo/new" "$app" "$demo/dict-new" "$dict" || true
 if [ "$kind" = win ]; then
   status=$drive_c/users/$(id -un)/Temp/PLUpdate/PLUpdate.ini
 else

@@ -6,13 +6,16 @@ every section folder, in subfolders, with section folders whose letter
 case differs between the two; optionally with dictionary folders.
 
 usage: make-installations.py OLD NEW [--size BYTES] [--seed N] [--exe FILE]
-                             [--exe-sum HEX] [--dict-old DIR --dict-new DIR]
+                             [--new-exe FILE] [--exe-sum HEX]
+                             [--dict-old DIR --dict-new DIR]
 
 --size   size of the larger files (default 16384); the smaller ones are
          an eighth of it. The whole of NEW is about 12 times this.
 --exe    the file to put in OLD's Pelora9.exe slot, for instance a build
          whose byte sum the updater accepts; NEW's Pelora9.exe is then an
          edited copy of it. Without it both are generated.
+--new-exe  the file to put in NEW's Pelora9.exe slot instead, for instance
+         a program that must still run once the update has patched it.
 --exe-sum  bytes are appended to OLD's Pelora9.exe until its byte sum (each
          byte taken as signed, modulo 2^32) is HEX, for instance one that
          the updater accepts (ff is the cheapest: the table's free slots).
@@ -114,6 +117,9 @@ def build(args):
     if args.exe_sum is not None:
         exe = with_byte_sum(exe, args.exe_sum)
     changed("Pelora9.exe", "Pelora9.exe", exe, edits=20)
+    if args.new_exe:
+        with open(args.new_exe, "rb") as f:
+            new["Pelora9.exe"] = f.read()
     changed("PLCore.dll", "PLCore.dll", binary(rng, big))
     same("Pelora.tlb", binary(rng, small))
     changed("ReadMe.txt", "ReadMe.txt", text(rng, small), edits=2, grow=small // 2)
@@ -166,6 +172,7 @@ def main():
     parser.add_argument("--size", type=int, default=16384)
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--exe")
+    parser.add_argument("--new-exe")
     parser.add_argument("--exe-sum", type=lambda text: int(text, 16) & 0xFFFFFFFF)
     parser.add_argument("--dict-old")
     parser.add_argument("--dict-new")

@@ -176,6 +176,11 @@ bool replace_file(const char* from, const char* to) {
     std::string source = host::to_host(from), target = host::to_host(to);
     if (is_directory(source) || is_directory(target)) return false;
     if (in_use(source) || in_use(target) || read_only(target)) return false;
+    // Windows runs any file that holds a program; here a program needs its
+    // execute bits, so new content for a program stays one.
+    struct stat old_target, new_content;
+    if (stat(target.c_str(), &old_target) == 0 && stat(source.c_str(), &new_content) == 0)
+        chmod(source.c_str(), (new_content.st_mode | (old_target.st_mode & 0111)) & 07777);
     return ::rename(source.c_str(), target.c_str()) == 0;
 }
 

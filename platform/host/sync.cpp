@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -227,19 +228,38 @@ bool create_process(const char* executable, const char* command_line) {
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     // A child of a child: the updater does not wait for the application.
+    // The grandchild reports a failed exec through a pipe that a successful
+    // one closes, so a file that is no program fails here as on Windows.
+    int report[2];
+    if (pipe2(report, O_CLOEXEC) != 0) return false;
     pid_t child = fork();
-    if (child < 0) return false;
+    if (child < 0) {
+        close(report[0]);
+        close(report[1]);
+        return false;
+    }
     if (child == 0) {
-        if (fork() == 0) {
+        close(report[0]);
+        pid_t grandchild = fork();
+        if (grandchild == 0) {
             setenv("PLUPDATE_COMMAND_LINE", command_line ? command_line : "", 1);
             execve(program.c_str(), argv.data(), environ);
+            int error = errno;
+            ssize_t ignored = write(report[1], &error, sizeof error);
+            (void)ignored;
             _exit(127);
         }
-        _exit(0);
+        _exit(grandchild > 0 ? 0 : 1);
     }
+    close(report[1]);
     int status = 0;
     waitpid(child, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    int error = 0;
+    ssize_t got;
+    do got = read(report[0], &error, sizeof error);
+    while (got < 0 && errno == EINTR);
+    close(report[0]);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 && got == 0;
 }
 
 bool start_thread(std::uint32_t (*procedure)(void* parameter), void* parameter) {
