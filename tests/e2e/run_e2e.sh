@@ -316,7 +316,6 @@ end_case
 # An accepted byte sum on a file that is no program: the update is made,
 # and only the relaunch fails.
 python3 "$src/tools/accepted_exe.py" "$runs/unknown.exe" "$runs/not-a-program.exe" >/dev/null
-chmod -x "$runs/not-a-program.exe"
 start_case relaunch-fails "$runs/not-a-program.exe"
 run_updater "$updater" no ok --
 expect_box "Pelora Updater" "Do you want to backup your existing Pelora?" no

@@ -7,13 +7,12 @@ package of the updater executable.
 
 old/ and new/ each hold an app folder "Pelora 9" (without Pelora9.exe, which
 the runs supply) and a dictionary folder "Dictionaries". package/ receives
-status.ini, manifest.ini and payload.bin, made with PLPACK (the host build's
-plpack) from the two trees.
+the update package between them, built by PLPACK (the host build's plpack),
+and empty-package/ the same with no entries.
 """
 import os
 import random
 import shutil
-import struct
 import subprocess
 import sys
 import tempfile
@@ -74,8 +73,6 @@ FILES = [
     ("PSFonts", "PSFonts/Blank.pfm", None, b""),
     ("Symbols", "Symbols/Arrows.sym", binary(3000, 28), changed(binary(3000, 28), 29, 8)),
 ]
-SECTIONS = ["Core", "Tools", "User", "Filters", "Dict", "Extras", "Color Inks", "PlServer", "Data",
-            "Wizards", "PSFonts", "Symbols"]
 SECTION_FOLDER = {"Core": "", "Tools": "Pelora Tools/", "User": "User/", "Filters": "Pelora Filters/",
                   "Extras": "Extras/", "Color Inks": "Color Inks/", "PlServer": "PLServer/", "Data": "DATA/",
                   "Wizards": "Wizards/", "PSFonts": "PSFonts/", "Symbols": "Symbols/"}
@@ -109,68 +106,23 @@ def main():
         if new is not None:
             place("new", section, path, new)
 
-    os.makedirs(os.path.join(HERE, "package"))
-    work = tempfile.mkdtemp()
-    entries = {s: [] for s in SECTIONS}
-    records = []
-    number = 0
-    for section in SECTIONS:
-        for s, path, old, new in FILES:
-            if s != section or old == new:
-                continue
-            number += 1
-            dest = path[len(SECTION_FOLDER.get(s, "")):].replace("/", "\\")
-            if new is None:
-                entries[s].append((number, dest, 3, None))
-                continue
-            new_file = os.path.join(work, "new")
-            with open(new_file, "wb") as f:
-                f.write(new)
-            if old is not None:
-                old_file = os.path.join(work, "old")
-                with open(old_file, "wb") as f:
-                    f.write(old)
-                subprocess.check_call([plpack, "diff", old_file, new_file, os.path.join(work, "patch")])
-            subprocess.check_call([plpack, "compress", new_file, os.path.join(work, "cab")])
-            with open(os.path.join(work, "cab"), "rb") as f:
-                record, flag = f.read(), 2
-            if old is not None:
-                # A patch only where it is the smaller way to carry the change.
-                subprocess.check_call([plpack, "compress", os.path.join(work, "patch"), os.path.join(work, "cab")])
-                with open(os.path.join(work, "cab"), "rb") as f:
-                    patch_record = f.read()
-                if len(patch_record) < len(record):
-                    record, flag = patch_record, 1
-            records.append(record)
-            entries[s].append((number, dest, flag, "temp%d.cab" % (len(records) + 1)))
-    shutil.rmtree(work)
-
-    lines = ["[General]", "TotalFiles=%d" % number, "Message=Waiting for Pelora to quit..."]
-    for section in SECTIONS:
-        lines.append("[%s]" % section)
-        lines.append("NumFiles=%d" % len(entries[section]))
-        for n, dest, flag, cab in entries[section]:
-            lines.append("File%dFlag=%d" % (n, flag))
-            lines.append("File%dDest=%s" % (n, dest))
-            if cab:
-                lines.append("File%dCAB=%s" % (n, cab))
-    with open(os.path.join(HERE, "package", "manifest.ini"), "wb") as f:
-        f.write(("\r\n".join(lines) + "\r\n").encode())
-    with open(os.path.join(HERE, "package", "payload.bin"), "wb") as f:
-        for record in records:
-            f.write(struct.pack("<I", len(record)) + record)
+    template = os.path.join(tempfile.mkdtemp(), "status.ini")
     status = ["[Build]", "version=905", "[General]", "Command=Pelora9.exe /updated",
               "[Params]", "Success=Pelora was updated successfully.",
               "Failed=The update did not complete. Pelora is unchanged."]
-    with open(os.path.join(HERE, "package", "status.ini"), "wb") as f:
+    with open(template, "wb") as f:
         f.write(("\r\n".join(status) + "\r\n").encode())
+    subprocess.check_call([plpack, "build", os.path.join(HERE, "old", APP), os.path.join(HERE, "new", APP),
+                           os.path.join(HERE, "package"), "--status", template,
+                           "--dict-old", os.path.join(HERE, "old", DICT),
+                           "--dict-new", os.path.join(HERE, "new", DICT)])
+    shutil.rmtree(os.path.dirname(template))
     # The same package with no entries, for the run that finds nothing to do.
     os.makedirs(os.path.join(HERE, "empty-package"), exist_ok=True)
     with open(os.path.join(HERE, "empty-package", "manifest.ini"), "wb") as f:
         f.write(b"[General]\r\nTotalFiles=0\r\n")
     shutil.copy(os.path.join(HERE, "package", "payload.bin"), os.path.join(HERE, "empty-package"))
     shutil.copy(os.path.join(HERE, "package", "status.ini"), os.path.join(HERE, "empty-package"))
-    print("entries:", number, "records:", len(records))
 
 
 if __name__ == "__main__":
