@@ -97,7 +97,10 @@ if [ "$kind" = win ]; then
   [ -n "$id" ] || { echo "the backup question did not appear"; exit 1; }
   sleep 0.5
   import -window root "$demo/progress.png"
-  xdotool key --window "$id" Return 2>/dev/null
+  for _ in 1 2 3; do  # pressed again should a key press get lost
+    xdotool key --window "$id" Return 2>/dev/null
+    for _ in $(seq 30); do xdotool getwindowname "$id" >/dev/null 2>&1 || break 2; sleep 0.1; done
+  done
   # The window at work: the last picture taken while the updater still ran.
   while kill -0 "$pid" 2>/dev/null; do
     import -window root "$demo/shot.png"

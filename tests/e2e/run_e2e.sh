@@ -114,8 +114,13 @@ expect_box() {
     if [ -z "$id" ]; then fail "no message box \"$caption\" appeared"; return; fi
     sleep 0.5  # drawn before it is pictured and answered
     [ -n "$shot" ] && import -window root "$artifacts/$shot" 2>/dev/null
-    case $answer in no) xdotool key --window "$id" n 2>/dev/null ;; *) xdotool key --window "$id" Return 2>/dev/null ;; esac
-    for i in $(seq 100); do xdotool getwindowname "$id" >/dev/null 2>&1 || break; sleep 0.1; done
+    # Pressed again should a key press get lost; the box goes once answered.
+    local key=Return press
+    [ "$answer" = no ] && key=n
+    for press in 1 2 3; do
+      xdotool key --window "$id" "$key" 2>/dev/null
+      for i in $(seq 30); do xdotool getwindowname "$id" >/dev/null 2>&1 || break 2; sleep 0.1; done
+    done
     for i in $(seq 100); do
       [ "$(grep -c 'msgbox:MSGBOX_OnInit' "$dir/output")" -ge "$boxes" ] && break
       sleep 0.1
