@@ -47,6 +47,9 @@ step "The update package, built by plpack"
 "$plpack" build "$demo/old" "$demo/new" "$demo/package" --build 910 \
   --dict-old "$demo/dict-old" --dict-new "$demo/dict-new"
 
+step "The package checked by plpack verify (the updater's file pass on a copy of the old release)"
+"$plpack" verify "$demo/old" "$demo/new" "$demo/package" --dict-old "$demo/dict-old" --dict-new "$demo/dict-new"
+
 step "The updater, built carrying the package"
 # The build folder carries the demo package only for as long as it takes to
 # build the demo's updater; then it goes back to its default package.
