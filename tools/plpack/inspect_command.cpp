@@ -125,14 +125,13 @@ int command_inspect(const std::string& path) {
     std::string folder = path;
     while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
     if (folder_exists(folder)) {
-        bytes payload;
-        for (const char* name : {"status.ini", "manifest.ini"}) {
-            bytes content;
-            if (!read_whole_file(folder + "\\" + name, &content)) return 1;
-            std::printf("%s: %zu bytes\n", name, content.size());
-        }
-        if (!read_whole_file(folder + "\\payload.bin", &payload)) return 1;
-        std::printf("Package folder %s\n", folder.c_str());
+        bytes payload, status, manifest;
+        if (!read_whole_file(folder + "\\status.ini", &status) ||
+            !read_whole_file(folder + "\\manifest.ini", &manifest) ||
+            !read_whole_file(folder + "\\payload.bin", &payload))
+            return 1;
+        std::printf("Package folder %s\nstatus.ini: %zu bytes\nmanifest.ini: %zu bytes\n", folder.c_str(),
+                    status.size(), manifest.size());
         return list_package(folder + "\\", payload);
     }
 
@@ -152,9 +151,8 @@ int command_inspect(const std::string& path) {
     int result = 1;
     if (write_whole_file(scratch + "status.ini", bytes(package.status.begin(), package.status.end())) &&
         write_whole_file(scratch + "manifest.ini", bytes(package.manifest.begin(), package.manifest.end()))) {
-        std::printf("status.ini: %zu bytes\nmanifest.ini: %zu bytes\n", package.status.size(),
-                    package.manifest.size());
-        std::printf("Updater %s\n", path.c_str());
+        std::printf("Updater %s\nstatus.ini: %zu bytes\nmanifest.ini: %zu bytes\n", path.c_str(),
+                    package.status.size(), package.manifest.size());
         result = list_package(scratch, bytes(package.payload.begin(), package.payload.end()));
     }
     remove_tree(scratch.substr(0, scratch.size() - 1));
