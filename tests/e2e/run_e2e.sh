@@ -274,7 +274,7 @@ end_case
 
 start_case application-running
 start_plapp --window
-run_updater "$updater" ok --
+run_updater "$updater" ok -- -s  # silent mode still says why it stops
 expect_box "Error" "Please Quit Pelora before running this Updater" ok
 wait_updater
 stop_plapp
@@ -303,7 +303,7 @@ import sys
 open(sys.argv[1], "wb").write(b"MZ" + bytes(range(256)) * 40)
 EOF
 start_case unrecognised-build "$runs/unknown.exe"
-run_updater "$updater" ok --
+run_updater "$updater" ok -- -s
 expect_box "Pelora Error" "This copy of Pelora cannot be updated." ok
 wait_updater
 installation_is old
