@@ -22,8 +22,8 @@ inline void require(bool ok, const char* what) {
     std::abort();
 }
 
-// Sizes taken in turn from a few bytes of the input, over and over; 0 when
-// there are none.
+// Sizes from 1 to `largest` taken in turn from a few bytes of the input,
+// over and over; always 1 when there are none.
 struct size_source {
     std::span<const std::uint8_t> bytes;
     std::size_t at = 0;
@@ -63,10 +63,8 @@ inline std::vector<std::uint8_t> szdd_decode_chunked(std::span<const std::uint8_
     std::size_t at = 0, end = 0;
     auto more_input = [&] { end = std::min(items.size(), end + sizes.next(40)); };
     while (decoder->remaining > 0) {
-        if (at == end) {
-            if (end == items.size()) break;
-            more_input();
-        }
+        // A match cut short by the last call's full output needs no input.
+        if (at == end) more_input();
         std::size_t capacity = sizes.next(sizeof piece);
         std::size_t consumed = 0;
         std::uint32_t remaining = decoder->remaining;
