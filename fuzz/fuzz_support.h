@@ -7,10 +7,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <random>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "patch/szdd_decoder.h"
+#include "platform/files.h"
+#include "platform/host/host_path.h"
+#include "platform/ui.h"
 
 namespace fuzz {
 
@@ -81,6 +86,67 @@ inline std::vector<std::uint8_t> szdd_decode_chunked(std::span<const std::uint8_
         }
     }
     return out;
+}
+
+// Message boxes are counted, not shown.
+inline int boxes_shown = 0;
+
+inline platform::box_answer count_box(const char*, const char*, platform::box_buttons) {
+    ++boxes_shown;
+    return platform::box_answer::ok;
+}
+
+// Deletes the files of a folder (a path ending with a backslash).
+inline void empty_folder(const std::string& folder) {
+    platform::find_data entry;
+    platform::find_handle find = platform::find_first_file((folder + "*.*").c_str(), &entry);
+    if (find == platform::invalid_find) return;
+    do {
+        if (!entry.is_directory) platform::delete_file((folder + entry.name).c_str());
+    } while (platform::find_next_file(find, &entry));
+    platform::find_close(find);
+}
+
+// A folder of its own under the temporary folder, made once per process
+// and removed at its end; the temporary folder then points into it, so
+// that logs the code under test writes there are emptied with it. Message
+// boxes go to count_box.
+struct scratch_folder {
+    std::string folder;  // ends with a backslash
+    scratch_folder() {
+        std::random_device random;
+        folder = platform::temp_path() + "plupdate-fuzz-" + std::to_string(random()) + "\\";
+        std::string bare = folder.substr(0, folder.size() - 1);
+        require(platform::create_directory(bare.c_str()) == platform::create_directory_result::created,
+                "cannot make the scratch folder");
+        setenv("TMPDIR", platform::host::to_host(bare.c_str()).c_str(), 1);
+        require(platform::temp_path() == folder, "the temporary folder did not move into the scratch folder");
+        platform::set_message_box_handler(count_box);
+    }
+    ~scratch_folder() {
+        empty_folder(folder);
+        platform::remove_directory(folder.substr(0, folder.size() - 1).c_str());
+    }
+};
+
+inline bool write_file_bytes(const std::string& path, std::span<const std::uint8_t> bytes) {
+    platform::unique_file file(
+        platform::create_file(path.c_str(), platform::access::write, platform::disposition::create_always));
+    std::uint32_t done = 0;
+    return file.valid() && (bytes.empty() || (platform::write_file(file.get(), bytes.data(),
+                                                                   static_cast<std::uint32_t>(bytes.size()), &done) &&
+                                              done == bytes.size()));
+}
+
+// Whether the file holds exactly the n bytes at `bytes`.
+inline bool file_holds(const std::string& path, const std::uint8_t* bytes, std::uint32_t n) {
+    platform::unique_file file(
+        platform::create_file(path.c_str(), platform::access::read, platform::disposition::open_existing));
+    if (!file.valid() || platform::get_file_size(file.get()) != n) return false;
+    std::vector<std::uint8_t> content(n);
+    std::uint32_t done = 0;
+    if (n > 0 && (!platform::read_file(file.get(), content.data(), n, &done) || done != n)) return false;
+    return std::equal(content.begin(), content.end(), bytes);
 }
 
 }  // namespace fuzz

@@ -14,7 +14,7 @@ trap 'rm -rf "$work"' EXIT
 u16() { printf "\\$(printf %03o $(($1 % 256)))\\$(printf %03o $(($1 / 256)))"; }
 
 rm -rf corpus && mkdir -p corpus/szdd_decoder corpus/szdd_round_trip corpus/patch_body \
-  corpus/diff_round_trip corpus/payload_records corpus/embedded_package
+  corpus/diff_round_trip corpus/apply_patch corpus/payload_records corpus/embedded_package
 
 # szdd_decoder: a byte saying three chunk-size bytes follow, them, the file.
 for f in szdd_random_17.bin_ szdd_random_4099.bin_ szdd_runs_40000.txt_ szdd_spaces_2000.txt_ szdd_text_32000.txt_; do
@@ -29,7 +29,7 @@ head -c 3000 "$data/szdd_runs_40000.txt" > corpus/szdd_round_trip/runs
 head -c 2000 "$data/szdd_mixed_64000.bin" > corpus/szdd_round_trip/mixed
 
 # Pairs of old and new data, as diff_round_trip takes them and, turned into
-# patches by plpack, as patch_body takes them.
+# patches by plpack, as patch_body and apply_patch take them.
 head -c 1500 "$data/szdd_text_32000.txt" > "$work/text_old"
 { head -c 700 "$work/text_old"; printf 'an inserted line\n'; tail -c +760 "$work/text_old"; } > "$work/text_new"
 head -c 1200 "$data/szdd_mixed_64000.bin" > "$work/mixed_old"
@@ -45,6 +45,7 @@ for pair in text mixed runs empty; do
   "$plpack" diff "$old" "$new" "$work/$pair.patch" >/dev/null
   size=$(wc -c < "$work/$pair.patch")
   { u16 "$(wc -c < "$old")"; cat "$old"; head -c $((size - 4)) "$work/$pair.patch"; } > "corpus/patch_body/$pair"
+  { u16 "$(wc -c < "$old")"; cat "$old" "$work/$pair.patch"; } > "corpus/apply_patch/$pair"
 done
 
 # payload_records: the payloads of the test packages.
@@ -70,7 +71,7 @@ printf '1000 DATA "%s/status.ini"\n1001 DATA "%s/manifest.ini"\n1002 DATA "%s/pa
   > "$work/package.rc"
 x86_64-w64-mingw32-windres "$work/package.rc" -o "$work/package_rc.o"
 printf 'void start(void) {}\n' > "$work/start.c"
-x86_64-w64-mingw32-gcc -nostdlib -s -Wl,-e,start -o "$work/pe.exe" "$work/start.c" "$work/package_rc.o"
-cp "$work/pe.exe" corpus/embedded_package/pe
+x86_64-w64-mingw32-gcc -nostdlib -s -Wl,-e,start -Wl,--no-insert-timestamp -o "$work/pe.exe" "$work/start.c" "$work/package_rc.o"
+cp "$work/pe.exe" corpus/embedded_package/pe && chmod -x corpus/embedded_package/pe
 
 du -sb corpus
