@@ -5,6 +5,8 @@
 # make demo-engine: the patch engine on sample files, on both builds.
 # make bench-patches: plpack diff against bsdiff and xdelta3 on real pairs of
 # executables fetched from npm (not part of make test).
+# make fuzz: builds the libFuzzer targets of fuzz/ with clang and runs each
+# for FUZZ_SECONDS on a copy of its seed corpus (not part of make test).
 
 JOBS ?= $(shell nproc)
 HOST ?=
@@ -12,8 +14,11 @@ CMAKE_GEN := -G Ninja
 HOST_DIR := build/host
 WIN_DIR := build/win
 ASAN_DIR := build/asan
+FUZZ_DIR := build/fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := $(sort $(basename $(notdir $(wildcard fuzz/*.cpp))))
 
-.PHONY: all deps build test demo demo-engine bench bench-patches clean
+.PHONY: all deps build test demo demo-engine bench bench-patches fuzz clean
 
 all: build
 
@@ -54,6 +59,20 @@ bench: deps $(HOST_DIR)/build.ninja
 bench-patches: deps $(HOST_DIR)/build.ninja
 	cmake --build $(HOST_DIR) -j $(JOBS) --target plpack
 	bench/patch_pairs.sh $(HOST_DIR)
+
+$(FUZZ_DIR)/build.ninja: | deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) $(CMAKE_GEN) -DPLUPDATE_FUZZ=ON
+
+# New inputs and crash reproducers stay in build/fuzz: the seeds are copied.
+fuzz: deps $(FUZZ_DIR)/build.ninja
+	cmake --build $(FUZZ_DIR) -j $(JOBS)
+	@for t in $(FUZZ_TARGETS); do \
+	  corpus=$(FUZZ_DIR)/corpus/$$t; mkdir -p $$corpus $(FUZZ_DIR)/artifacts; \
+	  cp fuzz/corpus/$$t/* $$corpus/; \
+	  echo "== fuzz_$$t for $(FUZZ_SECONDS) s"; \
+	  $(FUZZ_DIR)/fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    -artifact_prefix=$(FUZZ_DIR)/artifacts/$$t- $$corpus || exit 1; \
+	done
 
 clean:
 	rm -rf build

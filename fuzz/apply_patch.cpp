@@ -1,0 +1,74 @@
+// The whole patch application, files and all: the old data and the patch
+// file are written into a scratch folder and apply_patch makes the new
+// file from them. It must succeed exactly when the body runs through and
+// the new bytes have the patch's byte sum, and then hold what the body
+// makes in memory; a failure is told once, and a byte sum mismatch is
+// logged. The old file is never touched.
+//
+// Input: two bytes (little-endian) giving the old data's length, the old
+// data (cut short by the end of the input), then the patch file.
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "fuzz_support.h"
+#include "patch/apply_patch.h"
+#include "patch/byte_sum.h"
+#include "patch/patch_body.h"
+#include "platform/files.h"
+
+namespace {
+
+bool append(void* context, const std::uint8_t* bytes, std::size_t n) {
+    auto* v = static_cast<std::vector<std::uint8_t>*>(context);
+    v->insert(v->end(), bytes, bytes + n);
+    return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static fuzz::scratch_folder place;
+    if (size < 2) return 0;
+    std::size_t old_length = static_cast<std::size_t>(data[0] | data[1] << 8);
+    if (old_length > size - 2) old_length = size - 2;
+    std::span<const std::uint8_t> old_data(data + 2, old_length);
+    std::span<const std::uint8_t> patch_file(data + 2 + old_length, size - 2 - old_length);
+
+    // What the patch should give, worked out in memory.
+    bool should_succeed = false, should_log = false;
+    std::vector<std::uint8_t> expected;
+    if (patch_file.size() >= 4) {
+        std::uint8_t buffer[512];
+        patch::patch_output out{buffer, sizeof buffer, 0, append, &expected};
+        bool ran = patch::run_patch_body(old_data, patch_file.first(patch_file.size() - 4), &out) ==
+                   patch::body_result::ok;
+        patch::output_finish(&out);
+        const std::uint8_t* s = patch_file.data() + patch_file.size() - 4;
+        std::uint32_t stored = static_cast<std::uint32_t>(s[0]) | static_cast<std::uint32_t>(s[1]) << 8 |
+                               static_cast<std::uint32_t>(s[2]) << 16 | static_cast<std::uint32_t>(s[3]) << 24;
+        should_succeed = ran && patch::byte_sum(expected) == stored;
+        should_log = ran && !should_succeed;
+    }
+
+    patch::file_record patch_record{place.folder + "patch"}, old_record{place.folder + "old"},
+        new_record{place.folder + "new"};
+    fuzz::require(fuzz::write_file_bytes(patch_record.path, patch_file) &&
+                      fuzz::write_file_bytes(old_record.path, old_data),
+                  "cannot write the input files");
+    fuzz::boxes_shown = 0;
+    int result = patch::apply_patch(&patch_record, &old_record, &new_record);
+
+    fuzz::require(result == (should_succeed ? 0 : -1), "the result is not what the patch calls for");
+    fuzz::require(fuzz::boxes_shown == (should_succeed ? 0 : 1), "a failure was not told once, or a success was");
+    if (should_succeed)
+        fuzz::require(fuzz::file_holds(new_record.path, expected.data(), static_cast<std::uint32_t>(expected.size())),
+                      "the new file is not what the patch makes");
+    fuzz::require(platform::file_exists((place.folder + "RegLog.txt").c_str()) == should_log,
+                  "a byte sum mismatch was not logged, or something else was");
+    fuzz::require(fuzz::file_holds(old_record.path, old_data.data(), static_cast<std::uint32_t>(old_data.size())),
+                  "the old file changed");
+    fuzz::empty_folder(place.folder);
+    return 0;
+}

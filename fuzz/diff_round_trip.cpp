@@ -1,0 +1,51 @@
+// The patch maker and the interpreter together: a patch made from any old
+// and new data (4 KiB each at most) turns the old data into the new, and
+// ends with the new data's byte sum.
+//
+// Input: two bytes (little-endian) giving the old data's length, the old
+// data (cut short by the end of the input), then the new data.
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "builder/diff.h"
+#include "fuzz_support.h"
+#include "patch/byte_sum.h"
+#include "patch/patch_body.h"
+
+namespace {
+
+bool append(void* context, const std::uint8_t* bytes, std::size_t n) {
+    auto* v = static_cast<std::vector<std::uint8_t>*>(context);
+    v->insert(v->end(), bytes, bytes + n);
+    return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 2) return 0;
+    std::size_t old_length = static_cast<std::size_t>(data[0] | data[1] << 8);
+    if (old_length > size - 2) old_length = size - 2;
+    std::span<const std::uint8_t> old_data(data + 2, old_length);
+    std::span<const std::uint8_t> new_data(data + 2 + old_length, size - 2 - old_length);
+    if (old_data.size() > 4096 || new_data.size() > 4096) return 0;
+
+    std::vector<std::uint8_t> made = builder::make_patch(old_data, new_data);
+    fuzz::require(made.size() >= 4, "the patch has no byte sum");
+    std::span<const std::uint8_t> body(made.data(), made.size() - 4);
+    const std::uint8_t* sum = made.data() + made.size() - 4;
+    std::uint32_t stored = static_cast<std::uint32_t>(sum[0]) | static_cast<std::uint32_t>(sum[1]) << 8 |
+                           static_cast<std::uint32_t>(sum[2]) << 16 | static_cast<std::uint32_t>(sum[3]) << 24;
+    fuzz::require(stored == patch::byte_sum(new_data), "the patch's byte sum is not the new data's");
+
+    std::vector<std::uint8_t> rebuilt;
+    std::uint8_t buffer[256];
+    patch::patch_output out{buffer, sizeof buffer, 0, append, &rebuilt};
+    fuzz::require(patch::run_patch_body(old_data, body, &out) == patch::body_result::ok,
+                  "the interpreter refused a made patch");
+    fuzz::require(patch::output_finish(&out), "flushing the rest failed");
+    fuzz::require(rebuilt == std::vector<std::uint8_t>(new_data.begin(), new_data.end()),
+                  "the made patch does not rebuild the new data");
+    return 0;
+}
