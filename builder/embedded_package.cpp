@@ -179,6 +179,8 @@ bool find_in_elf(const reader& file, embedded_package* found, std::string* probl
         auto s = section(section_index);
         if (!s || address < s->address || address - s->address > s->size) return std::nullopt;
         if (s->type == 8) return std::nullopt;  // SHT_NOBITS: nothing in the file
+        // The section must lie in the file, so that the sum below cannot wrap.
+        if (!file.has(s->offset, s->size)) return std::nullopt;
         return s->offset + (address - s->address);
     };
 
