@@ -18,30 +18,17 @@
 #include "patch/patch_body.h"
 #include "platform/files.h"
 
-namespace {
-
-bool append(void* context, const std::uint8_t* bytes, std::size_t n) {
-    auto* v = static_cast<std::vector<std::uint8_t>*>(context);
-    v->insert(v->end(), bytes, bytes + n);
-    return true;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static fuzz::scratch_folder place;
     if (size < 2) return 0;
-    std::size_t old_length = static_cast<std::size_t>(data[0] | data[1] << 8);
-    if (old_length > size - 2) old_length = size - 2;
-    std::span<const std::uint8_t> old_data(data + 2, old_length);
-    std::span<const std::uint8_t> patch_file(data + 2 + old_length, size - 2 - old_length);
+    auto [old_data, patch_file] = fuzz::split_input(data, size);
 
     // What the patch should give, worked out in memory.
     bool should_succeed = false, should_log = false;
     std::vector<std::uint8_t> expected;
     if (patch_file.size() >= 4) {
         std::uint8_t buffer[512];
-        patch::patch_output out{buffer, sizeof buffer, 0, append, &expected};
+        patch::patch_output out{buffer, sizeof buffer, 0, fuzz::append_to_vector, &expected};
         bool ran = patch::run_patch_body(old_data, patch_file.first(patch_file.size() - 4), &out) ==
                    patch::body_result::ok;
         patch::output_finish(&out);

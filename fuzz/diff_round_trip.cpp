@@ -13,22 +13,9 @@
 #include "patch/byte_sum.h"
 #include "patch/patch_body.h"
 
-namespace {
-
-bool append(void* context, const std::uint8_t* bytes, std::size_t n) {
-    auto* v = static_cast<std::vector<std::uint8_t>*>(context);
-    v->insert(v->end(), bytes, bytes + n);
-    return true;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2) return 0;
-    std::size_t old_length = static_cast<std::size_t>(data[0] | data[1] << 8);
-    if (old_length > size - 2) old_length = size - 2;
-    std::span<const std::uint8_t> old_data(data + 2, old_length);
-    std::span<const std::uint8_t> new_data(data + 2 + old_length, size - 2 - old_length);
+    auto [old_data, new_data] = fuzz::split_input(data, size);
     if (old_data.size() > 4096 || new_data.size() > 4096) return 0;
 
     std::vector<std::uint8_t> made = builder::make_patch(old_data, new_data);
@@ -41,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::vector<std::uint8_t> rebuilt;
     std::uint8_t buffer[256];
-    patch::patch_output out{buffer, sizeof buffer, 0, append, &rebuilt};
+    patch::patch_output out{buffer, sizeof buffer, 0, fuzz::append_to_vector, &rebuilt};
     fuzz::require(patch::run_patch_body(old_data, body, &out) == patch::body_result::ok,
                   "the interpreter refused a made patch");
     fuzz::require(patch::output_finish(&out), "flushing the rest failed");

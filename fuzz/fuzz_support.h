@@ -27,6 +27,24 @@ inline void require(bool ok, const char* what) {
     std::abort();
 }
 
+// An input read as two parts: its first two bytes give the length of the
+// first part (cut to what there is), the rest is the second.
+struct two_parts {
+    std::span<const std::uint8_t> first, second;
+};
+inline two_parts split_input(const std::uint8_t* data, std::size_t size) {
+    std::size_t first_length = static_cast<std::size_t>(data[0] | data[1] << 8);
+    if (first_length > size - 2) first_length = size - 2;
+    return {{data + 2, first_length}, {data + 2 + first_length, size - 2 - first_length}};
+}
+
+// A flush for patch output that collects the bytes in a vector.
+inline bool append_to_vector(void* context, const std::uint8_t* bytes, std::size_t n) {
+    auto* v = static_cast<std::vector<std::uint8_t>*>(context);
+    v->insert(v->end(), bytes, bytes + n);
+    return true;
+}
+
 // Sizes from 1 to `largest` taken in turn from a few bytes of the input,
 // over and over; always 1 when there are none.
 struct size_source {

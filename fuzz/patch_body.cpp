@@ -39,10 +39,7 @@ patch::body_result run(std::span<const std::uint8_t> old_data, std::span<const s
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2) return 0;
-    std::size_t old_length = static_cast<std::size_t>(data[0] | data[1] << 8);
-    if (old_length > size - 2) old_length = size - 2;
-    std::span<const std::uint8_t> old_data(data + 2, old_length);
-    std::span<const std::uint8_t> body(data + 2 + old_length, size - 2 - old_length);
+    auto [old_data, body] = fuzz::split_input(data, size);
 
     digest small, larger;
     patch::body_result a = run(old_data, body, 1, &small);

@@ -7,21 +7,7 @@
 set -u
 plpack=$1/plpack
 make_installations=$2/tools/make-installations.py
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() {
-  printf 'FAIL: %s\n' "$*" >&2
-  failures=$((failures + 1))
-}
-
-# run NAME ARGS...: exit code in $rc, output in $work/NAME.out and .err
-run() {
-  name=$1
-  shift
-  "$plpack" "$@" >"$work/$name.out" 2>"$work/$name.err"
-  rc=$?
-}
+. "$2/tests/support/checks.sh"
 expect_rc() {
   [ "$rc" -eq "$2" ] || fail "$1: exit $rc, expected $2; stderr: $(cat "$work/$1.err")"
 }

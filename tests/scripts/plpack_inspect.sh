@@ -7,13 +7,7 @@ set -u
 plpack=$1/plpack
 program=$1/tests/test_package
 package=$2/tests/data/split-package
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() {
-  printf 'FAIL: %s\n' "$*" >&2
-  failures=$((failures + 1))
-}
+. "$2/tests/support/checks.sh"
 
 "$plpack" inspect "$package" >"$work/folder.out" 2>"$work/folder.err"
 folder_rc=$?

@@ -5,21 +5,7 @@
 set -u
 plpack=$1/plpack
 data=$2/tests/data
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
-
-# run NAME ARGS...: exit code in $rc, output in $work/NAME.out and .err
-run() {
-  name=$1
-  shift
-  "$plpack" "$@" >"$work/$name.out" 2>"$work/$name.err"
-  rc=$?
-}
+. "$2/tests/support/checks.sh"
 
 # expect_lines NAME FILE: every line of stdin appears in FILE, once
 expect_lines() {
