@@ -3,7 +3,7 @@
 #include <stdexcept>
 
 #include "package/manifest.h"
-#include "run/file_pass.h"
+#include "install/layout.h"
 
 namespace builder {
 
@@ -32,7 +32,7 @@ std::string manifest_text(const std::vector<manifest_entry>& entries) {
             if (entry.flag != package::flag_delete)
                 keys += "File" + n + "CAB=temp" + std::to_string(++cab) + ".cab\r\n";
         }
-        text += "[" + std::string(install::section_names[s]) + "]\r\n";
+        text += "[" + std::string(install::layout[s].manifest_name) + "]\r\n";
         text += "NumFiles=" + std::to_string(count) + "\r\n" + keys;
     }
     text += "[General]\r\nTotalFiles=" + std::to_string(number) + "\r\n";
@@ -52,7 +52,7 @@ std::string destination_problem(std::string_view destination) {
     if (destination.size() > max_destination_length)
         return "its name in the section folder has " + std::to_string(destination.size()) +
                " characters; the updater reads at most " + std::to_string(max_destination_length);
-    if (!run::stays_inside(std::string(destination))) return "the updater refuses names that leave their folder";
+    if (!install::stays_inside(destination)) return "the updater refuses names that leave their folder";
     std::size_t start = 0;
     while (start <= destination.size()) {
         std::size_t end = destination.find('\\', start);

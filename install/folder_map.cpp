@@ -65,7 +65,7 @@ const std::string& app_folder() { return section_folders[core_section]; }
 
 const std::string* section_folder(std::string_view name) {
     for (std::size_t i = 0; i < section_count; ++i)
-        if (package::names_equal(name, section_names[i])) return &section_folders[i];
+        if (package::names_equal(name, layout[i].manifest_name)) return &section_folders[i];
     return nullptr;
 }
 

@@ -8,31 +8,11 @@
 #include <string>
 #include <string_view>
 
+#include "install/layout.h"
 #include "install/locate_application.h"
 #include "platform/resources.h"
 
 namespace install {
-
-// The manifest's sections, in the order the file pass takes them.
-enum section : std::size_t {
-    core_section,
-    tools_section,
-    user_section,
-    filters_section,
-    dict_section,
-    extras_section,
-    color_inks_section,
-    plserver_section,
-    data_section,
-    wizards_section,
-    psfonts_section,
-    symbols_section,
-    section_count,
-};
-inline constexpr std::array<const char*, section_count> section_names = {
-    "Core", "Tools", "User", "Filters", "Dict", "Extras",
-    "Color Inks", "PlServer", "Data", "Wizards", "PSFonts", "Symbols",
-};
 
 // Capacity of a section folder, terminator included.
 inline constexpr std::size_t folder_capacity = 1024;

@@ -4,6 +4,7 @@
 #include <initializer_list>
 
 #include "install/folder_map.h"
+#include "install/layout.h"
 #include "package/manifest.h"
 #include "patch/apply_patch.h"
 #include "patch/expand.h"
@@ -76,12 +77,12 @@ bool apply_entry(const std::string& folder, int flag, const std::string& destina
         return true;  // no action: the entry number is used up
 
     std::string target = folder + "\\" + destination;
-    if (!stays_inside(destination) || !fits(target)) return false;
+    if (!install::stays_inside(destination) || !fits(target)) return false;
     if (flag == package::flag_delete) return delete_entry(target, destination);
 
     // The compressed file must be one of the work folder's own.
     std::string name = compressed.substr(work_folder_path.size());
-    if (!stays_inside(name) || !fits(compressed)) return false;
+    if (!install::stays_inside(name) || !fits(compressed)) return false;
     if (flag == package::flag_patch) return patch_entry(compressed, target, destination);
     return replace_entry(compressed, target, destination);
 }
@@ -113,36 +114,12 @@ void set_counter(int number) { ui::current_entry = static_cast<std::int16_t>(num
 
 }  // namespace
 
-bool stays_inside(const std::string& name) {
-    if (name.empty()) return false;
-    if (name[0] == '\\' || name[0] == '/') return false;
-    if (name.size() >= 2 && name[1] == ':') return false;
-    // No component of dots (and the blanks Windows trims) that could climb
-    // out: "..", ".. ", "...".
-    std::size_t start = 0;
-    while (start <= name.size()) {
-        std::size_t end = name.find_first_of("\\/", start);
-        if (end == std::string::npos) end = name.size();
-        int dots = 0;
-        bool only_dots = true;
-        for (std::size_t i = start; i < end; ++i) {
-            if (name[i] == '.')
-                ++dots;
-            else if (name[i] != ' ')
-                only_dots = false;
-        }
-        if (only_dots && dots >= 2) return false;
-        start = end + 1;
-    }
-    return true;
-}
-
 int file_pass() {
     int failures = 0;
     int number = 1;
     set_counter(number);
     for (std::size_t section = 0; section < install::section_count; ++section) {
-        const char* name = install::section_names[section];
+        const char* name = install::layout[section].manifest_name;
         const std::string& folder = install::section_folders[section];
         prepare_section_folder(section, folder);
 

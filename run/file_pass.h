@@ -23,9 +23,4 @@ inline constexpr std::size_t entry_path_capacity = 2000;
 // file name that reaches outside its folder. 0 when none did.
 int file_pass();
 
-// Whether `name`, a path relative to some folder, stays inside it: not
-// empty, not absolute (no drive, no leading separator) and without a ".."
-// component.
-bool stays_inside(const std::string& name);
-
 }  // namespace run

@@ -41,7 +41,7 @@ TEST(ManifestText, TheUpdaterReadsEveryEntryBack) {
     EXPECT_EQ(package::total_entries(), 6);
     const int counts[install::section_count] = {3, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 1};
     for (std::size_t s = 0; s < install::section_count; ++s)
-        EXPECT_EQ(package::section_count(install::section_names[s]), counts[s]) << install::section_names[s];
+        EXPECT_EQ(package::section_count(install::layout[s].manifest_name), counts[s]) << install::layout[s].manifest_name;
 
     const struct {
         const char* section;

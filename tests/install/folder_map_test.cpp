@@ -17,7 +17,7 @@ using strings = std::vector<std::string>;
 strings folders() { return strings(install::section_folders.begin(), install::section_folders.end()); }
 
 // Every section folder for the app folder `a` and dictionary folder `dict`,
-// in the order of install::section_names.
+// in the order of install::layout.
 strings folders_for(const std::string& a, const std::string& dict) {
     return {a,
             a + "\\Pelora Tools",

@@ -388,7 +388,7 @@ TEST(FilePass, NamesThatLeaveTheirFolderAreRefused) {
         {"c:win.ini", false},
         {"\\\\server\\share\\x", false},
     };
-    for (const name_case& c : cases) EXPECT_EQ(run::stays_inside(c.name), c.inside) << c.name;
+    for (const name_case& c : cases) EXPECT_EQ(install::stays_inside(c.name), c.inside) << c.name;
 }
 
 // Entries whose destination climbs out of the section folder, or is

@@ -42,7 +42,7 @@ int write_package(const std::string& work, std::vector<entry>* entries) {
             }
         }
         if (count > 0)
-            manifest += std::string("[") + install::section_names[s] + "]\r\n" + keys +
+            manifest += std::string("[") + install::layout[s].manifest_name + "]\r\n" + keys +
                         "NumFiles=" + std::to_string(count) + "\r\n";
     }
     int total = number - 1;
