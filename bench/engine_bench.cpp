@@ -97,7 +97,7 @@ void BM_ExpandFile(benchmark::State& state) {
         state.PauseTiming();
         save(scratch("expand.cab"), compressed);
         state.ResumeTiming();
-        if (patch::expand(source.c_str(), target.c_str()) != 0) state.SkipWithError("expand failed");
+        if (patch::expand(source.c_str(), target.c_str()) != patch::expand_result::ok) state.SkipWithError("expand failed");
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * header.expanded_length);
 }
@@ -156,7 +156,7 @@ void BM_ApplyPatch(benchmark::State& state) {
         patch::file_record p{platform::path_from_command_line(scratch("patch.bin").c_str())};
         patch::file_record o{platform::path_from_command_line(scratch("old.bin").c_str())};
         patch::file_record n{platform::path_from_command_line(scratch("new.bin").c_str())};
-        if (patch::apply_patch(&p, &o, &n) != 0) state.SkipWithError("apply failed");
+        if (patch::apply_patch(&p, &o, &n) != patch::patch_result::verified) state.SkipWithError("apply failed");
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * new_file.size()));
 }

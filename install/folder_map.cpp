@@ -1,15 +1,12 @@
 #include "install/folder_map.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "package/names.h"
-#include "run/run_state.h"
-#include "ui/progress.h"
-#include "ui/strings.h"
+#include "platform/resources.h"
 
 namespace install {
-
-std::array<std::string, section_count> section_folders;
 
 namespace {
 
@@ -26,33 +23,37 @@ std::string dictionary_folder() {
     return {};
 }
 
+// A folder name of the layout, from the string table when it names one.
+std::string folder_name(platform::module_handle instance, const section_layout& section) {
+    if (section.folder_text_id == 0) return section.folder_name;
+    std::vector<char> text(folder_capacity, '\0');
+    int length = platform::load_string(instance, section.folder_text_id, text.data(), static_cast<int>(folder_capacity));
+    return std::string(text.data(), length > 0 ? static_cast<std::size_t>(length) : 0);
+}
+
 // Every section folder from the open command's folder F (ending in a
 // backslash). False when a folder would not fit its capacity.
-bool derive_folders(const std::string& f, std::array<std::string, section_count>* folders) {
+bool derive_folders(platform::module_handle instance, const std::string& f,
+                    std::array<std::string, section_count>* folders) {
     std::array<std::string, section_count>& to = *folders;
-    to[tools_section] = f + "Pelora Tools";
-    to[user_section] = f + "User";
-    to[filters_section] = f + "Pelora Filters";
-    to[dict_section] = dictionary_folder();
-
     // The app folder is the User folder's parent: the text before the
     // backslash that precedes its last name. For an application directly
     // in a drive root that is the drive ("C:"), so every join below gives
     // one backslash ("C:\DATA").
-    const std::string& user = to[user_section];
+    const std::string user = f + layout[user_section].folder_name;
     std::size_t end = user.size() - 1;
     if (user[end] == '\\' && end > 0) --end;
     std::size_t cut = user.rfind('\\', end);
     const std::string a = user.substr(0, cut);
-    to[core_section] = a;
 
-    to[data_section] = a + "\\DATA";
-    to[extras_section] = a + "\\" + ui::load_text(IDS_EXTRAS, folder_capacity);
-    to[color_inks_section] = a + "\\" + ui::load_text(IDS_COLOR_INKS, folder_capacity);
-    to[wizards_section] = a + "\\" + ui::load_text(IDS_WIZARDS, folder_capacity);
-    to[psfonts_section] = a + "\\PSFonts";
-    to[symbols_section] = a + "\\Symbols";
-    to[plserver_section] = a + "\\PLServer";
+    for (const section_layout& section : layout) {
+        if (section.id == core_section)
+            to[section.id] = a;
+        else if (section.id == dict_section)
+            to[section.id] = dictionary_folder();
+        else
+            to[section.id] = a + "\\" + folder_name(instance, section);
+    }
 
     for (const std::string& folder : to)
         if (folder.size() >= folder_capacity) return false;
@@ -61,31 +62,18 @@ bool derive_folders(const std::string& f, std::array<std::string, section_count>
 
 }  // namespace
 
-const std::string& app_folder() { return section_folders[core_section]; }
-
-const std::string* section_folder(std::string_view name) {
-    for (std::size_t i = 0; i < section_count; ++i)
-        if (package::names_equal(name, layout[i].manifest_name)) return &section_folders[i];
-    return nullptr;
+const std::string* folder_map::section_folder(std::string_view name) const {
+    const section_layout* section = find_section(name);
+    return section ? &folders[section->id] : nullptr;
 }
 
-int build_folder_map(platform::module_handle instance) {
-    ui::module_instance = instance;
-    run::worker_handle = 0;
-    run::quit_flag = run::quit_none;
-    ui::initialise_progress_display(instance);
-
-    section_folders = {};
+std::optional<folder_map> build_folder_map(platform::module_handle instance) {
     std::string command, f;
-    std::array<std::string, section_count> folders;
+    folder_map map;
     if (!look_up_application(folder_map_keys, &command) || !folder_of_command(command, &f) ||
-        !derive_folders(f, &folders)) {
-        run::quit_flag = run::quit_folder_map_failed;
-        return 0;
-    }
-    section_folders = folders;
-    run::quit_flag = run::quit_none;
-    return 1;
+        !derive_folders(instance, f, &map.folders))
+        return std::nullopt;
+    return map;
 }
 
 }  // namespace install

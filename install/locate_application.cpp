@@ -31,43 +31,43 @@ platform::file_handle open_image(const std::string& path) {
     return platform::create_file(path.c_str(), platform::access::read, platform::disposition::open_existing);
 }
 
-int fail(const char* message) {
+bool fail(const char* message) {
     platform::message_box(message, error_caption, platform::box_buttons::ok);
-    return 0;
+    return false;
 }
 
 }  // namespace
 
-int read_registry_value(platform::registry_root root, const char* subkey, const char* value_name, char* buffer,
+bool read_registry_value(platform::registry_root root, const char* subkey, const char* value_name, char* buffer,
                         std::uint32_t* length) {
     platform::registry_key key = nullptr;
-    if (!platform::registry_open_key(root, subkey, &key)) return 0;
+    if (!platform::registry_open_key(root, subkey, &key)) return false;
     std::uint32_t size = 0;
     if (!platform::registry_query_value(key, value_name, nullptr, &size) || size > *length) {
         platform::registry_close_key(key);
-        return 0;
+        return false;
     }
     std::uint32_t stored = *length;
     bool read = platform::registry_query_value(key, value_name, buffer, &stored);
     if (read) *length = stored;
     platform::registry_close_key(key);
-    return read ? 1 : 0;
+    return read;
 }
 
 std::string registry_text(const char* data, std::uint32_t length) {
     return std::string(data, std::find(data, data + length, '\0'));
 }
 
-int look_up_application(const key_list& keys, std::string* text) {
+bool look_up_application(const key_list& keys, std::string* text) {
     char command[command_capacity];
     for (const char* subkey : keys) {
         std::uint32_t length = command_capacity;
         if (read_registry_value(platform::registry_root::classes_root, subkey, "", command, &length)) {
             *text = registry_text(command, length);
-            return 1;
+            return true;
         }
     }
-    return ask_for_application(text) ? 1 : 0;
+    return ask_for_application(text);
 }
 
 bool cut_after_last_backslash(std::string* text) {
@@ -84,7 +84,7 @@ bool folder_of_command(const std::string& command, std::string* folder) {
     return true;
 }
 
-int locate_application() {
+bool locate_application() {
     std::string command, folder;
     if (!look_up_application(locate_keys, &command) || !folder_of_command(command, &folder) ||
         folder.size() + std::strlen(application_exe) >= command_capacity)
@@ -103,7 +103,7 @@ int locate_application() {
     std::uint32_t read = 0;
     platform::read_file(file.get(), image.get(), size, &read);
     std::uint32_t sum = patch::byte_sum({image.get(), read});
-    if (std::find(accepted_image_sums.begin(), accepted_image_sums.end(), sum) != accepted_image_sums.end()) return 1;
+    if (std::find(accepted_image_sums.begin(), accepted_image_sums.end(), sum) != accepted_image_sums.end()) return true;
     return fail("This copy of Pelora cannot be updated.");
 }
 

@@ -37,10 +37,10 @@ inline constexpr std::array<std::uint32_t, 16> accepted_image_sums = {
 
 // Reads value `value_name` ("" for the default value) of `subkey` into
 // buffer. *length is the buffer's size on entry; a value larger than that
-// counts as absent. 1 when found, *length then holding the bytes stored;
-// 0 when not found, the buffer and *length then left as they were (the
-// buffer's contents are not to be used).
-int read_registry_value(platform::registry_root root, const char* subkey, const char* value_name, char* buffer,
+// counts as absent. True when found, *length then holding the bytes
+// stored; false when not found, the buffer and *length then left as they
+// were (the buffer's contents are not to be used).
+bool read_registry_value(platform::registry_root root, const char* subkey, const char* value_name, char* buffer,
                         std::uint32_t* length);
 
 // Registry data read by read_registry_value as a text: up to its first NUL,
@@ -48,10 +48,10 @@ int read_registry_value(platform::registry_root root, const char* subkey, const 
 std::string registry_text(const char* data, std::uint32_t length);
 
 // The first open command found under `keys`, else the folder of a file the
-// user picks in the open-file dialog followed by "Pelora9.exe". 1 found,
-// 0 when nothing is registered and the dialog is cancelled (or its path
-// does not fit the command's capacity).
-int look_up_application(const key_list& keys, std::string* text);
+// user picks in the open-file dialog followed by "Pelora9.exe". False when
+// nothing is registered and the dialog is cancelled (or its path does not
+// fit the command's capacity).
+bool look_up_application(const key_list& keys, std::string* text);
 
 // Cuts `text` right after its last backslash, which stays. False, and the
 // text unchanged, when there is no backslash.
@@ -61,8 +61,9 @@ bool cut_after_last_backslash(std::string* text);
 // after the last backslash. False when the command has no backslash.
 bool folder_of_command(const std::string& command, std::string* folder);
 
-// 1 when the installed executable is found and is an accepted build; 0
-// otherwise, after a message box that says why.
-int locate_application();
+// True when the installed executable is found and is an accepted build;
+// false otherwise, after a message box that says why: the one place in
+// install/ that tells the user anything.
+bool locate_application();
 
 }  // namespace install

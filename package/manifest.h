@@ -1,5 +1,5 @@
-// The update manifest: a profile file in the work folder (run::manifest_path)
-// that names, section by section, what the update does to each file.
+// The update manifest: a profile file that names, section by section, what
+// the update does to each file.
 //
 // Entries are numbered from 1 across all sections in processing order;
 // each section holds the NumFiles numbers after those of the sections
@@ -11,9 +11,8 @@
 
 namespace package {
 
-inline constexpr int manifest_section_count = 12;
-// The install-folder sections in processing order.
-extern const char* const manifest_sections[manifest_section_count];
+// The manifest's name in the work folder.
+inline constexpr const char* manifest_file_name = "temp1.cab";
 
 // Capacities, terminator included, of the texts read from the manifest.
 inline constexpr int entry_text_capacity = 255;       // File<N>Dest, File<N>CAB
@@ -25,22 +24,31 @@ inline constexpr int flag_replace = 2;  // the compressed file holds the new fil
 inline constexpr int flag_delete = 3;   // no compressed file
 inline constexpr int flag_replace_alternate = 4;  // handled as flag_replace
 
-// Reads entry `number` of `section` and returns its flag (0 when the flag
-// is missing). A flag of 0 leaves destination and compressed_path as they
-// were; otherwise destination receives File<N>Dest (at most 254
-// characters), and unless the flag is flag_delete, compressed_path
-// receives the work folder path followed by File<N>CAB (at most 254
-// characters of it).
-int read_entry(const char* section, int number, std::string* destination, std::string* compressed_path);
+// A manifest file and the folder its compressed files lie in. Every read
+// opens the file anew, as the profile calls do; a missing file reads as
+// one without keys.
+struct manifest {
+    std::string path;
+    // Put before each File<N>CAB: the work folder, ending with a backslash,
+    // or empty for the bare names.
+    std::string compressed_folder;
 
-// [section] NumFiles, 0 when missing.
-int section_count(const char* section);
+    // Entry `number` of `section`: returns its flag (0 when the flag is
+    // missing). A flag of 0 leaves destination and compressed_path as they
+    // were; otherwise destination receives File<N>Dest (at most 254
+    // characters), and unless the flag is flag_delete, compressed_path
+    // receives compressed_folder followed by File<N>CAB (at most 254
+    // characters of it).
+    int read_entry(const char* section, int number, std::string* destination, std::string* compressed_path) const;
 
-// [General] TotalFiles, -1 when missing.
-int total_entries();
+    // [section] NumFiles, 0 when missing.
+    int section_count(const char* section) const;
 
-// [General] Message (at most 255 characters), or the string table's
-// waiting text when missing.
-std::string waiting_message();
+    // [General] TotalFiles, -1 when missing.
+    int total_entries() const;
+
+    // [General] Message (at most 255 characters), or `fallback` when missing.
+    std::string waiting_message(const std::string& fallback) const;
+};
 
 }  // namespace package

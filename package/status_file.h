@@ -11,18 +11,24 @@ inline constexpr const char* status_file_name = "PLUpdate.ini";
 inline constexpr int relaunch_command_capacity = 2000;  // terminator included
 inline constexpr const char* default_relaunch_command = "Pelora9.exe";
 
-// The work folder path followed by "PLUpdate.ini".
-std::string status_file_path();
+// The status file of the work folder `folder` (ending with a backslash).
+struct status_file {
+    std::string folder;
 
-// [Build] version, 0 when missing.
-int read_build_number();
+    // The folder followed by "PLUpdate.ini".
+    std::string path() const;
 
-// [General] Command (at most 1999 characters), "Pelora9.exe" when missing.
-std::string read_relaunch_command();
+    // [Build] version, 0 when missing.
+    int read_build_number() const;
 
-// Result 0: [Status] CurStat = "3". Otherwise CurStat = "4" and ErrorCode =
-// the result in decimal. The success form leaves an ErrorCode the file
-// already holds. Write failures go unnoticed: the run goes on all the same.
-void record_outcome(int file_pass_result);
+    // [General] Command (at most 1999 characters), "Pelora9.exe" when missing.
+    std::string read_relaunch_command() const;
+
+    // Failures 0: [Status] CurStat = "3". Otherwise CurStat = "4" and
+    // ErrorCode = the number of failures in decimal. The success form leaves
+    // an ErrorCode the file already holds. Write failures go unnoticed: the
+    // run goes on all the same.
+    void record_outcome(int failures) const;
+};
 
 }  // namespace package

@@ -1,10 +1,17 @@
 // The update package carried as data resources, the work folder it is
 // unpacked into, and the cleanup of that folder at the end of a run.
+//
+// Errors in package/: each operation returns what happened (a bool, an
+// optional or an enum class named for the outcome) and shows nothing; the
+// run decides what to tell the user.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 
+#include "package/manifest.h"
 #include "package/status_file.h"
 #include "platform/resources.h"
 
@@ -12,36 +19,51 @@ namespace package {
 
 inline constexpr unsigned status_resource = 1000;
 inline constexpr unsigned manifest_resource = 1001;
-inline constexpr unsigned payload_resource_id = 1002;
-inline constexpr const char* manifest_file_name = "temp1.cab";
+inline constexpr unsigned payload_resource = 1002;
 
-// The work folder as unpack_package made it: the temporary folder followed
-// by "PLUpdate\", ending with a backslash.
-extern std::string unpacked_work_folder;
-// Resource 1002, located by unpack_package; null until then.
-extern platform::resource_handle payload_resource;
+// What unpack_package made: the work folder (the temporary folder followed
+// by "PLUpdate\", ending with a backslash) holding the status file and the
+// manifest, and the payload resource it located (null when there is none).
+struct unpacked_package {
+    std::string work_folder;
+    platform::resource_handle payload = nullptr;
+};
 
 // Creates the work folder and writes the status file and the manifest into
-// it; locates the payload. 0 on success, 1 on failure.
-std::int16_t unpack_package(platform::module_handle module);
+// it; locates the payload. Nothing when the work folder's path is too long
+// or either file cannot be written.
+std::optional<unpacked_package> unpack_package(platform::module_handle module);
 
 // Writes one data resource to `destination`, replacing any file there
-// wholly. 0 on success, 1 on failure (a short write included).
-std::int16_t unpack_resource(platform::module_handle module, platform::resource_handle resource,
-                             const std::string& destination);
+// wholly. False on failure, a short write included.
+bool unpack_resource(platform::module_handle module, platform::resource_handle resource,
+                     const std::string& destination);
+
+enum class split_result {
+    written,          // every record is in its file
+    no_payload,       // the payload resource was not found
+    cannot_load,      // the payload resource cannot be loaded
+    cut_short,        // the payload ends inside a record, which is not written
+    cannot_create,    // a record's file cannot be created
+    write_failed,     // a record's file could not be written whole
+};
+
+// Called after each record's file is written.
+using record_written = std::function<void()>;
 
 // Writes every payload record to its own file "<work folder>temp<k>.cab",
-// k from 2, moving the progress counter. 1 on success, 0 on failure, with
-// a message box ("Pelora Patch") saying what failed.
-std::int32_t split_payload(const std::string& work_folder);
+// k from 2, in order, stopping at the first failure.
+split_result split_payload(platform::module_handle module, platform::resource_handle payload,
+                           const std::string& work_folder, const record_written& on_record);
 
 // The record loop of split_payload over payload bytes in memory: one write
 // per record straight from `base`. A record cut short by the end of the
-// payload writes no file and fails.
-std::int32_t write_payload_records(const std::uint8_t* base, std::uint32_t size, const std::string& work_folder);
+// payload writes no file.
+split_result write_payload_records(const std::uint8_t* base, std::uint32_t size, const std::string& work_folder,
+                                   const record_written& on_record);
 
-// Deletes every file of the work folder but the status file (any letter
-// case); folders are left alone.
-void clean_work_folder();
+// Deletes every file of the work folder `folder` (ending with a backslash)
+// but the status file (any letter case); folders are left alone.
+void clean_work_folder(const std::string& folder);
 
 }  // namespace package

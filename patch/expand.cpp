@@ -34,23 +34,23 @@ bool read_expanded_length(const char* source, std::uint32_t* length, bool* opene
 
 }  // namespace
 
-int expand(const char* source, const char* destination) {
+expand_result expand(const char* source, const char* destination) {
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[copy_buffer_size]);
-    if (!buffer) return expand_no_memory;
+    if (!buffer) return expand_result::no_memory;
 
     platform::unique_file out(
         platform::create_file(destination, platform::access::write, platform::disposition::create_always));
-    if (!out.valid()) return expand_cannot_open_destination;
+    if (!out.valid()) return expand_result::cannot_open_destination;
 
     std::uint32_t expected = 0;
     bool source_opened = false;
-    int result = expand_ok;
+    expand_result result = expand_result::ok;
     if (!read_expanded_length(source, &expected, &source_opened)) {
-        result = source_opened ? expand_bad_data : expand_cannot_open_source;
+        result = source_opened ? expand_result::bad_data : expand_result::cannot_open_source;
     } else {
         int lz = platform::lz_open_file(source);
         if (lz <= 0) {
-            result = expand_cannot_open_source;
+            result = expand_result::cannot_open_source;
         } else {
             std::uint32_t left = expected;
             int n;
@@ -59,20 +59,20 @@ int expand(const char* source, const char* destination) {
                 std::uint32_t take = static_cast<std::uint32_t>(n) < left ? static_cast<std::uint32_t>(n) : left;
                 std::uint32_t written = 0;
                 if (!platform::write_file(out.get(), buffer.get(), take, &written) || written != take) {
-                    result = expand_write_failed;
+                    result = expand_result::write_failed;
                     break;
                 }
                 left -= take;
             }
-            if (result == expand_ok && left > 0) result = expand_bad_data;
+            if (result == expand_result::ok && left > 0) result = expand_result::bad_data;
             platform::lz_close(lz);
         }
     }
     out.reset();
 
-    if (result == expand_ok)
+    if (result == expand_result::ok)
         platform::delete_file(source);
-    else if (result == expand_bad_data || result == expand_write_failed)
+    else if (result == expand_result::bad_data || result == expand_result::write_failed)
         platform::delete_file(destination);
     return result;
 }

@@ -2,7 +2,7 @@
 
 namespace patch {
 
-int open_record(file_record* record, int mode) {
+bool open_record(file_record* record, int mode) {
     record->handle = platform::invalid_file;
     if (mode == record_read)
         record->handle = platform::create_file(record->path.c_str(), platform::access::read,
@@ -10,19 +10,19 @@ int open_record(file_record* record, int mode) {
     else if (mode == record_write)
         record->handle = platform::create_file(record->path.c_str(), platform::access::write,
                                                platform::disposition::create_always);
-    return record->handle == platform::invalid_file ? -1 : 0;
+    return record->handle != platform::invalid_file;
 }
 
 std::uint32_t record_size(const file_record* record) { return platform::get_file_size(record->handle); }
 
-int read_record(file_record* record, void* buffer, std::uint32_t n) {
+bool read_record(file_record* record, void* buffer, std::uint32_t n) {
     std::uint32_t done = 0;
-    return platform::read_file(record->handle, buffer, n, &done) && done == n ? 0 : -1;
+    return platform::read_file(record->handle, buffer, n, &done) && done == n;
 }
 
-int write_record(file_record* record, const void* buffer, std::uint32_t n) {
+bool write_record(file_record* record, const void* buffer, std::uint32_t n) {
     std::uint32_t done = 0;
-    return platform::write_file(record->handle, buffer, n, &done) && done == n ? 0 : -1;
+    return platform::write_file(record->handle, buffer, n, &done) && done == n;
 }
 
 void close_record(file_record* record) {

@@ -12,9 +12,17 @@ std::atomic<const window_calls*> replacement{nullptr};
 
 const window_calls* set_window_calls(const window_calls* calls) { return replacement.exchange(calls); }
 
-window_handle create_dialog(module_handle instance, int template_id, dialog_procedure procedure) {
-    if (const window_calls* calls = replacement.load()) return calls->create_dialog(instance, template_id, procedure);
-    return native::create_dialog(instance, template_id, procedure);
+bool dispatch_next_message() {
+    queued_message message;
+    if (!get_message(&message)) return false;
+    dispatch_message(message);
+    return true;
+}
+
+window_handle create_dialog(module_handle instance, int template_id, dialog_procedure procedure, void* context) {
+    if (const window_calls* calls = replacement.load())
+        return calls->create_dialog(instance, template_id, procedure, context);
+    return native::create_dialog(instance, template_id, procedure, context);
 }
 
 bool set_timer(window_handle window, unsigned id, unsigned milliseconds) {

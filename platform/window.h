@@ -13,16 +13,18 @@ namespace platform {
 using window_handle = void*;
 
 enum class window_message { init_dialog, timer, other };
-// Called for the dialog's messages; true when a dialog initialisation was
-// handled, false leaves the message to the default dialog handling.
-using dialog_procedure = bool (*)(window_handle window, window_message message);
+// Called for the dialog's messages with the context given at its creation;
+// true when a dialog initialisation was handled, false leaves the message
+// to the default dialog handling.
+using dialog_procedure = bool (*)(window_handle window, window_message message, void* context);
 
 // Makes the progress bar class available (InitCommonControls).
 void init_common_controls();
 // A modeless dialog from template `template_id` with no owner; nullptr
 // when it cannot be created. The procedure gets init_dialog during the
-// creation. One dialog procedure is served at a time.
-window_handle create_dialog(module_handle instance, int template_id, dialog_procedure procedure);
+// creation, and `context` with every message. One dialog procedure is
+// served at a time.
+window_handle create_dialog(module_handle instance, int template_id, dialog_procedure procedure, void* context);
 // A timer that sends the window timer messages every `milliseconds`; with
 // no window, a timer of the calling thread. False when none was made.
 bool set_timer(window_handle window, unsigned id, unsigned milliseconds);
@@ -38,15 +40,25 @@ std::string control_text(window_handle window, int control);
 int bar_upper(window_handle window, int control);
 int bar_position(window_handle window, int control);
 
-// Waits for the calling thread's next message and dispatches it to its
-// window (GetMessageA, DispatchMessageA). On the host the messages are the
-// timers' ticks. False when the thread has been told to quit.
+// A message taken from the calling thread's queue, not yet dispatched (a
+// MSG on Windows; on the host, the timer tick that fell due).
+struct queued_message {
+    std::uintptr_t storage[8];
+};
+// Waits for the calling thread's next message (GetMessageA). False when the
+// thread has been told to quit. On the host the messages are the timers'
+// ticks.
+bool get_message(queued_message* message);
+// Hands a message that get_message took to its window (DispatchMessageA).
+void dispatch_message(const queued_message& message);
+// Both in one step.
 bool dispatch_next_message();
 
 // The calls the window logic makes, replaceable as a whole so that the
 // logic can be driven without a display and with a tick count of its own.
 struct window_calls {
-    window_handle (*create_dialog)(module_handle instance, int template_id, dialog_procedure procedure);
+    window_handle (*create_dialog)(module_handle instance, int template_id, dialog_procedure procedure,
+                                   void* context);
     bool (*set_timer)(window_handle window, unsigned id, unsigned milliseconds);
     std::uint32_t (*tick_count)();
     void (*set_control_text)(window_handle window, int control, const char* text);

@@ -2,22 +2,18 @@
 
 #include <cstdio>
 
-#include "install/folder_map.h"
 #include "package/names.h"
 #include "package/status_file.h"
 #include "platform/files.h"
 #include "platform/ui.h"
-#include "run/run_state.h"
 #include "ui/strings.h"
 
 namespace run {
 
-std::string backup_folder;
-
 namespace {
 
 // Appends one line to Log.txt, creating it when absent.
-void append_to_log(const char* line, std::size_t length) {
+void append_to_log(const std::string& backup_folder, const char* line, std::size_t length) {
     std::string path = backup_folder + "Log.txt";
     platform::unique_file log(
         platform::create_file(path.c_str(), platform::access::write, platform::disposition::open_always));
@@ -32,20 +28,19 @@ std::size_t formatted_length(int n, std::size_t capacity) {
     return static_cast<std::size_t>(n) < capacity ? static_cast<std::size_t>(n) : capacity - 1;
 }
 
-platform::box_answer ask(unsigned text_id) {
-    std::string text = ui::load_text(text_id), caption = ui::load_text(IDS_UPDATER_CAPTION);
+platform::box_answer ask(platform::module_handle module, unsigned text_id) {
+    std::string text = ui::load_text(module, text_id), caption = ui::load_text(module, IDS_UPDATER_CAPTION);
     return platform::message_box(text.c_str(), caption.c_str(), platform::box_buttons::yes_no);
 }
 
 }  // namespace
 
-void prepare_backup(platform::module_handle) {
-    backup_mode = false;
-    if (silent_mode) return;
-    if (ask(IDS_BACKUP_QUESTION) != platform::box_answer::yes) return;
+backup_choice prepare_backup(platform::module_handle module, bool silent, const std::string& app_folder) {
+    if (silent) return {};
+    if (ask(module, IDS_BACKUP_QUESTION) != platform::box_answer::yes) return {};
 
-    backup_folder = install::app_folder() + "\\Backup\\";
-    bool fits = backup_folder.size() < path_capacity;
+    std::string backup_folder = app_folder + "\\Backup\\";
+    bool fits = backup_folder.size() < backup_path_capacity;
     if (fits) {
         platform::find_data entry;
         platform::find_handle find = platform::find_first_file((backup_folder + "*.*").c_str(), &entry);
@@ -59,20 +54,18 @@ void prepare_backup(platform::module_handle) {
     }
     platform::create_directory_result made =
         fits ? platform::create_directory(backup_folder.c_str()) : platform::create_directory_result::failed;
-    if (made != platform::create_directory_result::failed) {
-        backup_mode = true;
-        return;
-    }
-    if (ask(IDS_BACKUP_FAILED) != platform::box_answer::yes) quit_flag = quit_run_over;
+    if (made != platform::create_directory_result::failed) return {backup_decision::with_backup, backup_folder};
+    if (ask(module, IDS_BACKUP_FAILED) != platform::box_answer::yes) return {backup_decision::stop_run, {}};
+    return {};
 }
 
-void log_build_line() {
+void log_build_line(const std::string& backup_folder, const package::status_file& status) {
     char line[3000];
-    int n = std::snprintf(line, sizeof line, "Build:%d%s", package::read_build_number(), "\r\n");
-    append_to_log(line, formatted_length(n, sizeof line));
+    int n = std::snprintf(line, sizeof line, "Build:%d%s", status.read_build_number(), "\r\n");
+    append_to_log(backup_folder, line, formatted_length(n, sizeof line));
 }
 
-void back_up(const std::string& target_path, const std::string& destination) {
+void back_up(const std::string& backup_folder, const std::string& target_path, const std::string& destination) {
     std::size_t slash = destination.find('\\');
     std::string copy_name = slash == std::string::npos ? destination : destination.substr(slash + 1);
 
@@ -82,7 +75,7 @@ void back_up(const std::string& target_path, const std::string& destination) {
     std::snprintf(time, sizeof time, "%02d:%02d:%02d", now.hour % 100, now.minute % 100, now.second % 100);
     int n = std::snprintf(line, sizeof line, "%s%s%s%s %s%s", "File:", destination.c_str(), " on ", date, time,
                           "\r\n");
-    append_to_log(line, formatted_length(n, sizeof line));
+    append_to_log(backup_folder, line, formatted_length(n, sizeof line));
 
     platform::copy_file(target_path.c_str(), (backup_folder + copy_name).c_str(), false);
 }

@@ -2,27 +2,25 @@
 
 #include <cstring>
 
-#include "package/manifest.h"
 #include "platform/ui.h"
-#include "ui/progress.h"
 #include "ui/strings.h"
 
 namespace run {
 
-platform::mutex_handle startup_mutex = platform::no_mutex;
-
-bool running_check() {
+running_state running_check() {
+    running_state state;
     platform::mutex_handle mutex = platform::create_mutex(startup_mutex_name);
     if (mutex != platform::no_mutex) {
         platform::wait_result r = platform::wait_for_mutex(mutex, platform::wait_forever);
         if (r == platform::wait_result::acquired || r == platform::wait_result::abandoned) {
-            startup_mutex = mutex;  // kept, and never closed, until the process ends
+            state.startup_mutex = mutex;  // kept, and never closed, until the process ends
         } else {
             platform::release_mutex(mutex);
             platform::close_mutex(mutex);
         }
     }
-    return find_application_window();
+    state.running = find_application_window();
+    return state;
 }
 
 bool find_application_window() {
@@ -37,8 +35,10 @@ bool find_application_window() {
     return found;
 }
 
-void wait_for_application(platform::module_handle) {
-    ui::set_status_text(package::waiting_message());
+void wait_for_application(platform::module_handle module, const package::manifest& manifest,
+                          ui::progress_display* display) {
+    ui::set_status_text(display,
+                        manifest.waiting_message(ui::load_text(module, IDS_WAITING, package::waiting_message_capacity)));
 
     platform::mutex_handle startup = platform::create_mutex(startup_mutex_name);
     if (startup != platform::no_mutex) {
@@ -58,7 +58,7 @@ void wait_for_application(platform::module_handle) {
         platform::close_mutex(running);
     }
 
-    ui::set_status_text(ui::load_text(IDS_UPDATING, 2000));
+    ui::set_status_text(display, ui::load_text(module, IDS_UPDATING, 2000));
 }
 
 }  // namespace run

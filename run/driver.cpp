@@ -4,8 +4,6 @@
 
 #include "install/folder_map.h"
 #include "install/locate_application.h"
-#include "package/manifest.h"
-#include "package/status_file.h"
 #include "package/work_folder.h"
 #include "platform/sync.h"
 #include "platform/ui.h"
@@ -13,7 +11,7 @@
 #include "run/backup.h"
 #include "run/coordination.h"
 #include "run/file_pass.h"
-#include "run/run_state.h"
+#include "run/tell.h"
 #include "ui/progress.h"
 #include "ui/strings.h"
 
@@ -22,22 +20,21 @@ namespace run {
 namespace {
 
 constexpr std::int16_t expanding_total = 125;
+constexpr std::int16_t splitting_total = 252;
 constexpr std::uint32_t poll_period = 500;
 
-void show_error(unsigned text_id) {
-    platform::message_box(ui::load_text(text_id).c_str(), ui::load_text(IDS_UPDATER_CAPTION).c_str(),
-                          platform::box_buttons::ok);
-}
-
 // Keeps the progress window alive (or, in silent mode, just waits) until the
-// worker says the run is over.
-void wait_for_run_end() {
-    if (silent_mode) {
-        while (quit_flag.load() != quit_run_over) platform::sleep_ms(poll_period);
+// worker says the run is over. The flag is looked at after each message
+// arrives and before it is dispatched.
+void wait_for_run_end(bool silent, const run_shared& shared) {
+    if (silent) {
+        while (shared.quit_flag.load() != quit_run_over) platform::sleep_ms(poll_period);
         return;
     }
-    while (platform::dispatch_next_message()) {
-        if (quit_flag.load() == quit_run_over) break;
+    platform::queued_message message;
+    while (platform::get_message(&message)) {
+        if (shared.quit_flag.load() == quit_run_over) break;
+        platform::dispatch_message(message);
     }
 }
 
@@ -63,63 +60,93 @@ bool parse_handoff(const std::string& handoff, std::string* manifest_name, std::
     return true;
 }
 
-std::uint32_t worker(void*) {
-    if (backup_mode) log_build_line();
-    int result = file_pass();
-    package::clean_work_folder();
-    package::record_outcome(result);
+bool split_with_progress(platform::module_handle module, const package::unpacked_package& unpacked,
+                         ui::progress_display* display) {
+    ui::progress_counters& progress = *display->counters;
+    progress.current_entry = 0;
+    progress.total_count = splitting_total;
+    package::split_result result =
+        package::split_payload(module, unpacked.payload, unpacked.work_folder, [&] {
+            ++progress.current_entry;
+            ui::update_progress_bar(*display);
+        });
+    tell_split_result(result);
+    progress.current_entry = 0;
+    return result == package::split_result::written;
+}
 
-    if (!silent_mode) {
-        std::string command_line = package::read_relaunch_command();
-        std::string executable = install::app_folder() + "\\" + install::application_exe;
-        if (!platform::create_process(executable.c_str(), command_line.c_str())) show_error(IDS_LAUNCH_FAILED);
+std::uint32_t worker(void* parameter) {
+    const worker_job& job = *static_cast<const worker_job*>(parameter);
+    const run_context& context = *job.context;
+    run_shared& shared = *job.shared;
+
+    if (context.backup) log_build_line(context.backup_folder, context.status());
+    int failures = file_pass(context, &shared.progress);
+    package::clean_work_folder(context.work_folder);
+    context.status().record_outcome(failures);
+
+    if (!context.silent) {
+        std::string command_line = context.status().read_relaunch_command();
+        std::string executable = context.folders.app_folder() + "\\" + install::application_exe;
+        if (!platform::create_process(executable.c_str(), command_line.c_str()))
+            show_error(context.module, IDS_LAUNCH_FAILED);
     }
 
     platform::sleep_ms(poll_period);
-    quit_flag.store(quit_run_over);
+    shared.quit_flag.store(quit_run_over);
     return 0;
 }
 
 int run_update(platform::module_handle instance, const char* command_line) {
-    silent_mode = silent_switch(command_line);
+    run_context context;
+    context.module = instance;
+    context.silent = silent_switch(command_line);
 
-    if (running_check()) {
+    if (running_check().running) {
         platform::message_box("Please Quit Pelora before running this Updater", "Error", platform::box_buttons::ok);
         return 0;
     }
     if (!install::locate_application()) return 0;
-    if (package::unpack_package(instance) != 0) return 0;
-    std::string handoff = handoff_string(package::manifest_file_name, package::unpacked_work_folder);
+    std::optional<package::unpacked_package> unpacked = package::unpack_package(instance);
+    if (!unpacked) return 0;
+    std::string handoff = handoff_string(package::manifest_file_name, unpacked->work_folder);
+
+    // Shared with the worker and the window until the run is over.
+    run_shared shared;
+    ui::progress_display display;
+    ui::initialise_progress_display(&display, &shared.progress, instance);
 
     std::string manifest_name, work_folder;
-    if (!install::build_folder_map(instance) || handoff.empty() ||
-        !parse_handoff(handoff, &manifest_name, &work_folder)) {
-        show_error(IDS_INIT_FAILED);
+    std::optional<install::folder_map> folders = install::build_folder_map(instance);
+    if (!folders || handoff.empty() || !parse_handoff(handoff, &manifest_name, &work_folder)) {
+        show_error(instance, IDS_INIT_FAILED);
         return 0;
     }
-    work_folder_path = work_folder;
-    manifest_path = work_folder_path + manifest_name;
+    context.folders = *folders;
+    context.work_folder = work_folder;
+    context.manifest = {work_folder + manifest_name, work_folder};
 
-    ui::total_count.store(expanding_total);
-    ui::set_status_text("Expanding Files");
-    ui::create_progress_window(instance);
+    shared.progress.total_count = expanding_total;
+    ui::set_status_text(&display, "Expanding Files");
+    ui::create_progress_window(&display, instance, context.silent);
 
-    if (package::split_payload(work_folder_path) == 1) {
-        ui::total_count.store(static_cast<std::int16_t>(package::total_entries()));
-    } else {
-        ui::total_count.store(0);
-    }
-    if (ui::total_count.load() <= 0) {
-        show_error(IDS_NO_FILES);
+    bool split_done = split_with_progress(instance, *unpacked, &display);
+    shared.progress.total_count =
+        split_done ? static_cast<std::int16_t>(context.manifest.total_entries()) : std::int16_t{0};
+    if (shared.progress.total_count.load() <= 0) {
+        show_error(instance, IDS_NO_FILES);
         return 0;
     }
 
-    wait_for_application(instance);
-    prepare_backup(instance);
-    if (quit_flag.load() != quit_none) return 0;
+    wait_for_application(instance, context.manifest, &display);
+    backup_choice backup = prepare_backup(instance, context.silent, context.folders.app_folder());
+    if (backup.decision == backup_decision::stop_run) return 0;
+    context.backup = backup.decision == backup_decision::with_backup;
+    context.backup_folder = backup.folder;
 
-    if (!platform::start_thread(worker, nullptr)) return 0;
-    wait_for_run_end();
+    worker_job job{&context, &shared};
+    if (!platform::start_thread(worker, &job)) return 0;
+    wait_for_run_end(context.silent, shared);
     return 0;
 }
 

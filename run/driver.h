@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <string>
 
+#include "package/work_folder.h"
 #include "platform/resources.h"
+#include "run/context.h"
 
 namespace run {
 
@@ -20,11 +22,25 @@ std::string handoff_string(const std::string& manifest_name, const std::string& 
 // the blank in front of that "[". False when there is no "[" to find.
 bool parse_handoff(const std::string& handoff, std::string* manifest_name, std::string* work_folder);
 
+// Splits the unpacked payload into the work folder, the display's counter
+// moving over a total of 252 as the records are written and back to 0 at
+// the end; false, after a message box that says why, when it failed.
+bool split_with_progress(platform::module_handle module, const package::unpacked_package& unpacked,
+                         ui::progress_display* display);
+
 // The whole run, as the program's entry point performs it; 0 in every case.
 int run_update(platform::module_handle instance, const char* command_line);
 
-// The worker thread: the file pass, the work folder's cleanup, the outcome
-// in the status file, the relaunch, and at last quit flag 99.
+// What the worker thread gets: the run's context, which it only reads, and
+// what it shares with the main thread.
+struct worker_job {
+    const run_context* context;
+    run_shared* shared;
+};
+
+// The worker thread (`parameter` is a worker_job): the file pass, the work
+// folder's cleanup, the outcome in the status file, the relaunch, and at
+// last quit flag 99, after which it touches nothing of the job.
 std::uint32_t worker(void* parameter);
 
 }  // namespace run

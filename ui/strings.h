@@ -8,11 +8,8 @@
 
 namespace ui {
 
-// The updater's module handle, recorded at the start of a run; nullptr
-// until then, which stands for the running executable.
-extern platform::module_handle module_instance;
-
-// String `id` of the string table (at most capacity - 1 characters).
-std::string load_text(unsigned id, int capacity = 2000);
+// String `id` of the string table of `module` (nullptr: the running
+// executable), at most capacity - 1 characters; empty when absent.
+std::string load_text(platform::module_handle module, unsigned id, int capacity = 2000);
 
 }  // namespace ui

@@ -1,7 +1,7 @@
 // The host's progress window: the dialog's three elements kept in memory
 // and, when standard error is a terminal, drawn there as three lines (the
 // status, the progress line and a text bar), redrawn in place on every
-// change. Timers fire in dispatch_next_message.
+// change. Timers fall due in get_message and fire in dispatch_message.
 #include <unistd.h>
 
 #include <algorithm>
@@ -32,6 +32,7 @@ struct control {
 
 struct host_window {
     dialog_procedure procedure = nullptr;
+    void* context = nullptr;
     std::map<int, control> controls;
     bool on_terminal = false;
 };
@@ -87,8 +88,9 @@ int bar_position(window_handle window, int control) {
     return window ? to_host(window)->controls[control].position : 0;
 }
 
-bool dispatch_next_message() {
+bool get_message(queued_message* message) {
     std::unique_lock lock(windows_mutex);
+    message->storage[0] = 0;
     if (timers.empty()) {
         lock.unlock();
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -98,11 +100,15 @@ bool dispatch_next_message() {
                                  [](const host_timer& a, const host_timer& b) { return a.due < b.due; });
     clock::time_point due = next->due;
     next->due = std::max(due + next->period, clock::now());
-    host_window* window = next->window;
+    message->storage[0] = reinterpret_cast<std::uintptr_t>(next->window);
     lock.unlock();
     std::this_thread::sleep_until(due);
-    if (window && window->procedure) window->procedure(window, window_message::timer);
     return true;
+}
+
+void dispatch_message(const queued_message& message) {
+    auto* window = reinterpret_cast<host_window*>(message.storage[0]);
+    if (window && window->procedure) window->procedure(window, window_message::timer, window->context);
 }
 
 namespace host {
@@ -111,15 +117,16 @@ void note_console_output() { drawn_at_bottom = false; }
 
 namespace native {
 
-window_handle create_dialog(module_handle, int template_id, dialog_procedure procedure) {
+window_handle create_dialog(module_handle, int template_id, dialog_procedure procedure, void* context) {
     if (template_id != IDD_PROGRESS) return nullptr;
     auto* window = new host_window;  // lives as long as the process, as the dialog does
     window->procedure = procedure;
+    window->context = context;
     window->controls[IDC_STATUS].text = TXT_STARTING;
     window->controls[IDC_PROGRESS_LINE].text = "";
     window->controls[IDC_PROGRESS_BAR].text = TXT_PROGRESS_BAR;
     window->on_terminal = isatty(STDERR_FILENO) != 0;
-    if (procedure) procedure(window, window_message::init_dialog);
+    if (procedure) procedure(window, window_message::init_dialog, context);
     std::lock_guard lock(windows_mutex);
     draw(window);
     return window;

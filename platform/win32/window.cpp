@@ -2,6 +2,7 @@
 #include <commctrl.h>
 
 #include <atomic>
+#include <cstring>
 
 #include "platform/native.h"
 #include "platform/window.h"
@@ -10,7 +11,9 @@ namespace platform {
 
 namespace {
 
+// The one dialog served, and the context its procedure gets.
 std::atomic<dialog_procedure> served_procedure{nullptr};
+std::atomic<void*> served_context{nullptr};
 
 INT_PTR CALLBACK dialog_entry(HWND window, UINT message, WPARAM, LPARAM) {
     dialog_procedure procedure = served_procedure.load();
@@ -18,7 +21,7 @@ INT_PTR CALLBACK dialog_entry(HWND window, UINT message, WPARAM, LPARAM) {
     window_message kind = message == WM_INITDIALOG ? window_message::init_dialog
                           : message == WM_TIMER    ? window_message::timer
                                                    : window_message::other;
-    return procedure(window, kind) ? TRUE : FALSE;
+    return procedure(window, kind, served_context.load()) ? TRUE : FALSE;
 }
 
 HWND to_native(window_handle window) { return static_cast<HWND>(window); }
@@ -41,16 +44,25 @@ int bar_position(window_handle window, int control) {
     return static_cast<int>(SendMessageA(GetDlgItem(to_native(window), control), PBM_GETPOS, 0, 0));
 }
 
-bool dispatch_next_message() {
-    MSG message;
-    if (GetMessageA(&message, nullptr, 0, 0) <= 0) return false;
-    DispatchMessageA(&message);
+static_assert(sizeof(MSG) <= sizeof(queued_message::storage), "a MSG must fit a queued_message");
+
+bool get_message(queued_message* message) {
+    MSG taken;
+    if (GetMessageA(&taken, nullptr, 0, 0) <= 0) return false;
+    std::memcpy(message->storage, &taken, sizeof taken);
     return true;
+}
+
+void dispatch_message(const queued_message& message) {
+    MSG taken;
+    std::memcpy(&taken, message.storage, sizeof taken);
+    DispatchMessageA(&taken);
 }
 
 namespace native {
 
-window_handle create_dialog(module_handle instance, int template_id, dialog_procedure procedure) {
+window_handle create_dialog(module_handle instance, int template_id, dialog_procedure procedure, void* context) {
+    served_context = context;
     served_procedure = procedure;
     HINSTANCE module = instance ? static_cast<HINSTANCE>(instance) : GetModuleHandleA(nullptr);
     return CreateDialogParamA(module, MAKEINTRESOURCEA(template_id), nullptr, dialog_entry, 0);

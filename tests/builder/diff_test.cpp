@@ -194,7 +194,7 @@ TEST(MakePatch, AppliesThroughTheEngine) {
     ASSERT_TRUE(testing_support::write_bytes(folder / "app.exe", old_data));
     ASSERT_TRUE(testing_support::write_bytes(folder / "app.pat", builder::make_patch(old_data, new_data)));
     patch::file_record patch_file{folder / "app.pat"}, old_file{folder / "app.exe"}, output{folder / "app.exeTemp"};
-    EXPECT_EQ(patch::apply_patch(&patch_file, &old_file, &output), 0);
+    EXPECT_EQ(patch::apply_patch(&patch_file, &old_file, &output), patch::patch_result::verified);
     EXPECT_TRUE(testing_support::read_bytes(folder / "app.exeTemp") == new_data);
     EXPECT_TRUE(messages.messages().empty());
 }

@@ -7,7 +7,6 @@
 
 #include "package/manifest.h"
 #include "package/work_folder.h"
-#include "run/run_state.h"
 #include "support/test_support.h"
 
 namespace {
@@ -35,13 +34,13 @@ TEST(ManifestText, TheUpdaterReadsEveryEntryBack) {
     scratch_folder work;
     std::string text = builder::manifest_text(entries);
     ASSERT_TRUE(testing_support::write_bytes(work / "temp1.cab", testing_support::text_bytes(text)));
-    run::manifest_path = work / "temp1.cab";
-    run::work_folder_path = work.path();
+    const package::manifest manifest{work / "temp1.cab", work.path()};
 
-    EXPECT_EQ(package::total_entries(), 6);
+    EXPECT_EQ(manifest.total_entries(), 6);
     const int counts[install::section_count] = {3, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 1};
     for (std::size_t s = 0; s < install::section_count; ++s)
-        EXPECT_EQ(package::section_count(install::layout[s].manifest_name), counts[s]) << install::layout[s].manifest_name;
+        EXPECT_EQ(manifest.section_count(install::layout[s].manifest_name), counts[s])
+            << install::layout[s].manifest_name;
 
     const struct {
         const char* section;
@@ -57,7 +56,7 @@ TEST(ManifestText, TheUpdaterReadsEveryEntryBack) {
     int number = 1;
     for (const auto& n : numbered) {
         std::string destination, compressed;
-        int flag = package::read_entry(n.section, number, &destination, &compressed);
+        int flag = manifest.read_entry(n.section, number, &destination, &compressed);
         EXPECT_EQ(flag, n.expected.flag) << number;
         EXPECT_EQ(destination, n.expected.destination) << number;
         EXPECT_EQ(compressed, n.expected.cab.empty() ? "" : work / n.expected.cab) << number;
@@ -76,8 +75,9 @@ TEST(AppendPayloadRecord, TheUpdaterSplitsThePayloadIntoTheRecords) {
     for (const bytes& r : records) builder::append_payload_record(&payload, r);
     scratch_folder work;
     testing_support::message_recorder messages;
-    ASSERT_EQ(package::write_payload_records(payload.data(), static_cast<std::uint32_t>(payload.size()), work.path()),
-              1);
+    ASSERT_EQ(package::write_payload_records(payload.data(), static_cast<std::uint32_t>(payload.size()), work.path(),
+                                             {}),
+              package::split_result::written);
     for (std::size_t k = 0; k < records.size(); ++k)
         EXPECT_EQ(testing_support::read_bytes(work / ("temp" + std::to_string(k + 2) + ".cab")), records[k]) << k;
     EXPECT_FALSE(testing_support::exists(work / "temp5.cab"));

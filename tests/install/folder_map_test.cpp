@@ -2,11 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "install_fixture.h"
-#include "run/run_state.h"
 #include "support/test_support.h"
-#include "ui/progress.h"
-#include "ui/strings.h"
 
 namespace {
 
@@ -14,7 +13,11 @@ using install_testing::dialog_answers;
 using install_testing::use_registry;
 using strings = std::vector<std::string>;
 
-strings folders() { return strings(install::section_folders.begin(), install::section_folders.end()); }
+// The folders of a map, or none at all when there is no map.
+strings folders(const std::optional<install::folder_map>& map) {
+    if (!map) return {};
+    return strings(map->folders.begin(), map->folders.end());
+}
 
 // Every section folder for the app folder `a` and dictionary folder `dict`,
 // in the order of install::layout.
@@ -56,9 +59,9 @@ TEST(FolderMap, DerivesEverySectionFolderFromTheRegisteredCommand) {
         use_registry(c.registry);
         testing_support::message_recorder messages;
         dialog_answers dialog;
-        EXPECT_EQ(install::build_folder_map(nullptr), 1);
-        EXPECT_EQ(folders(), c.expected);
-        EXPECT_EQ(run::quit_flag.load(), run::quit_none);
+        std::optional<install::folder_map> map = install::build_folder_map(nullptr);
+        EXPECT_TRUE(map);
+        EXPECT_EQ(folders(map), c.expected);
         EXPECT_EQ(dialog.shown(), 0);
         EXPECT_EQ(messages.messages(), strings{});
     }
@@ -66,12 +69,13 @@ TEST(FolderMap, DerivesEverySectionFolderFromTheRegisteredCommand) {
 
 TEST(FolderMap, FindsSectionsByName) {
     use_registry("quoted.reg");
-    ASSERT_EQ(install::build_folder_map(nullptr), 1);
-    EXPECT_EQ(install::app_folder(), "C:\\Apps\\P9");
-    ASSERT_NE(install::section_folder("color inks"), nullptr);
-    EXPECT_EQ(*install::section_folder("color inks"), "C:\\Apps\\P9\\Color Inks");
-    EXPECT_EQ(*install::section_folder("PlServer"), "C:\\Apps\\P9\\PLServer");
-    EXPECT_EQ(install::section_folder("Backup"), nullptr);
+    std::optional<install::folder_map> map = install::build_folder_map(nullptr);
+    ASSERT_TRUE(map);
+    EXPECT_EQ(map->app_folder(), "C:\\Apps\\P9");
+    ASSERT_NE(map->section_folder("color inks"), nullptr);
+    EXPECT_EQ(*map->section_folder("color inks"), "C:\\Apps\\P9\\Color Inks");
+    EXPECT_EQ(*map->section_folder("PlServer"), "C:\\Apps\\P9\\PLServer");
+    EXPECT_EQ(map->section_folder("Backup"), nullptr);
 }
 
 TEST(FolderMap, AsksWhenItsOwnKeysHoldNoCommand) {
@@ -82,17 +86,16 @@ TEST(FolderMap, AsksWhenItsOwnKeysHoldNoCommand) {
         use_registry(registry);
         {
             dialog_answers dialog({"C:\\Apps\\Q\\anything.exe"});
-            EXPECT_EQ(install::build_folder_map(nullptr), 1);
+            std::optional<install::folder_map> map = install::build_folder_map(nullptr);
+            ASSERT_TRUE(map);
             EXPECT_EQ(dialog.shown(), 1);
-            EXPECT_EQ(install::app_folder(), "C:\\Apps\\Q");
-            EXPECT_EQ(install::section_folders[install::data_section], "C:\\Apps\\Q\\DATA");
+            EXPECT_EQ(map->app_folder(), "C:\\Apps\\Q");
+            EXPECT_EQ(map->folders[install::data_section], "C:\\Apps\\Q\\DATA");
         }
         {
             testing_support::message_recorder messages;
             dialog_answers dialog({"cancel"});
-            EXPECT_EQ(install::build_folder_map(nullptr), 0);
-            EXPECT_EQ(run::quit_flag.load(), run::quit_folder_map_failed);
-            EXPECT_EQ(folders(), strings(install::section_count));
+            EXPECT_FALSE(install::build_folder_map(nullptr));
             EXPECT_EQ(messages.messages(), strings{}) << "the driver shows the message";
         }
     }
@@ -103,30 +106,7 @@ TEST(FolderMap, ACommandWithoutFolderOrRoomForTheNamesFails) {
         SCOPED_TRACE(registry);
         use_registry(registry);
         dialog_answers dialog;
-        EXPECT_EQ(install::build_folder_map(nullptr), 0);
-        EXPECT_EQ(run::quit_flag.load(), run::quit_folder_map_failed);
-        EXPECT_EQ(folders(), strings(install::section_count));
-    }
-}
-
-TEST(FolderMap, PutsTheRunStateIntoItsStartingCondition) {
-    for (const char* registry : {"quoted.reg", "none.reg"}) {
-        SCOPED_TRACE(registry);
-        use_registry(registry);
-        static int elsewhere;
-        ui::module_instance = &elsewhere;
-        run::worker_handle = 42;
-        run::quit_flag = 99;
-        ui::current_entry = 17;
-        ui::total_count = 125;
-        ui::progress_line_format = "stale";
-        dialog_answers dialog;
-        install::build_folder_map(nullptr);
-        EXPECT_EQ(ui::module_instance, nullptr);
-        EXPECT_EQ(run::worker_handle, 0);
-        EXPECT_EQ(ui::current_entry.load(), 0);
-        EXPECT_EQ(ui::total_count.load(), 0);
-        EXPECT_EQ(ui::progress_line_format, "File %d of %d");
+        EXPECT_FALSE(install::build_folder_map(nullptr));
     }
 }
 

@@ -25,17 +25,17 @@ TEST_F(ReadRegistryValue, AValueOfExactlyTheBufferSizeFitsOneByteMoreIsAbsent) {
     struct read_case {
         const char* subkey;
         const char* name;
-        int found;
+        bool found;
         std::uint32_t length_after;
     };
     const read_case cases[] = {
-        {"Software\\PLUpdate Tests", "Fits", 1, 1024},
-        {"software\\plupdate tests", "FITS", 1, 1024},  // letter case does not matter
-        {"Software\\PLUpdate Tests", "TooLong", 0, 1024},
-        {"Software\\PLUpdate Tests", "Missing", 0, 1024},
-        {"Software\\PLUpdate Tests", "", 0, 1024},  // the key has no default value
-        {"Software\\PLUpdate Tests Missing", "Fits", 0, 1024},
-        {"Software", "Fits", 0, 1024},  // a key above is no key with the value
+        {"Software\\PLUpdate Tests", "Fits", true, 1024},
+        {"software\\plupdate tests", "FITS", true, 1024},  // letter case does not matter
+        {"Software\\PLUpdate Tests", "TooLong", false, 1024},
+        {"Software\\PLUpdate Tests", "Missing", false, 1024},
+        {"Software\\PLUpdate Tests", "", false, 1024},  // the key has no default value
+        {"Software\\PLUpdate Tests Missing", "Fits", false, 1024},
+        {"Software", "Fits", false, 1024},  // a key above is no key with the value
     };
     for (const read_case& c : cases) {
         SCOPED_TRACE(std::string(c.subkey) + " / " + c.name);
@@ -57,17 +57,16 @@ TEST_F(ReadRegistryValue, ReportsTheBytesStoredAndTakesTheDefaultValueByEmptyNam
     use_registry("quoted.reg");
     char buffer[1024];
     std::uint32_t length = sizeof buffer;
-    ASSERT_EQ(install::read_registry_value(platform::registry_root::classes_root, install::locate_keys[0], "", buffer,
-                                           &length),
-              1);
+    ASSERT_TRUE(install::read_registry_value(platform::registry_root::classes_root, install::locate_keys[0], "",
+                                             buffer, &length));
     const std::string command = "\"C:\\Apps\\P9\\Pelora9.exe\" \"%1\"";
     EXPECT_EQ(length, command.size() + 1);
     EXPECT_EQ(std::string(buffer), command);
 
     length = sizeof buffer;
-    ASSERT_EQ(install::read_registry_value(platform::registry_root::local_machine,
-                                           "Software\\Ostrand\\Pelora 8\\Dictionaries", "Dict_Dir", buffer, &length),
-              1);
+    ASSERT_TRUE(install::read_registry_value(platform::registry_root::local_machine,
+                                             "Software\\Ostrand\\Pelora 8\\Dictionaries", "Dict_Dir", buffer,
+                                             &length));
     EXPECT_EQ(std::string(buffer), "D:\\Dictionaries\\");
 }
 
@@ -128,7 +127,7 @@ TEST_F(LocateApplication, ChecksThePelora9ExeOfTheRegisteredFolder) {
         use_registry(c.registry);
         message_recorder messages;
         dialog_answers dialog;
-        EXPECT_EQ(install::locate_application(), 1);
+        EXPECT_TRUE(install::locate_application());
         EXPECT_EQ(messages.messages(), strings{});
         EXPECT_EQ(dialog.shown(), 0);
     }
@@ -143,7 +142,7 @@ TEST_F(LocateApplication, AsksOnceWhenNothingIsRegistered) {
         {
             message_recorder messages;
             dialog_answers dialog({"cancel"});
-            EXPECT_EQ(install::locate_application(), 0);
+            EXPECT_FALSE(install::locate_application());
             EXPECT_EQ(messages.messages(), strings{"Pelora Error: Pelora cannot be located."});
             EXPECT_EQ(dialog.shown(), 1);
             EXPECT_EQ(dialog.filter(), "Pelora9.exe|Pelora9.exe");
@@ -152,7 +151,7 @@ TEST_F(LocateApplication, AsksOnceWhenNothingIsRegistered) {
             // Only the picked file's folder counts.
             message_recorder messages;
             dialog_answers dialog({"C:\\Apps\\Q\\notes.txt"});
-            EXPECT_EQ(install::locate_application(), 1);
+            EXPECT_TRUE(install::locate_application());
             EXPECT_EQ(messages.messages(), strings{});
             EXPECT_EQ(dialog.shown(), 1);
         }
@@ -167,15 +166,15 @@ TEST_F(LocateApplication, AsksOnceMoreWhenTheRegisteredExecutableCannotBeOpened)
         const char* name;
         bool held_open;  // the registered executable exists but another handle holds it
         strings answers;
-        int result;
+        bool result;
         strings messages;
     };
     const retry_case cases[] = {
-        {"missing, another folder picked", false, {"C:\\Apps\\Q\\other.exe"}, 1, {}},
-        {"held open, another folder picked", true, {"C:\\Apps\\Q\\Pelora9.exe"}, 1, {}},
-        {"missing, cancelled", false, {"cancel"}, 0, {"Pelora Error: File Open Error."}},
+        {"missing, another folder picked", false, {"C:\\Apps\\Q\\other.exe"}, true, {}},
+        {"held open, another folder picked", true, {"C:\\Apps\\Q\\Pelora9.exe"}, true, {}},
+        {"missing, cancelled", false, {"cancel"}, false, {"Pelora Error: File Open Error."}},
         // One extra dialog only: a picked folder without the executable ends it.
-        {"missing, picked folder has none", false, {"C:\\Apps\\R\\readme.txt", "C:\\Apps\\Q\\Pelora9.exe"}, 0,
+        {"missing, picked folder has none", false, {"C:\\Apps\\R\\readme.txt", "C:\\Apps\\Q\\Pelora9.exe"}, false,
          {"Pelora Error: File Open Error."}},
     };
     for (const retry_case& c : cases) {
@@ -218,7 +217,7 @@ TEST_F(LocateApplication, AcceptsExactlyTheByteSumsOfItsTable) {
             place_file("C:\\Apps\\P9\\Pelora9.exe", content);
             message_recorder messages;
             dialog_answers dialog;
-            EXPECT_EQ(install::locate_application(), expected ? 1 : 0);
+            EXPECT_EQ(install::locate_application(), expected);
             EXPECT_EQ(messages.messages(),
                       expected ? strings{} : strings{"Pelora Error: This copy of Pelora cannot be updated."});
             EXPECT_EQ(dialog.shown(), 0);
@@ -233,7 +232,7 @@ TEST_F(LocateApplication, ACommandWithoutFolderOrRoomForTheNameIsNotLocated) {
         use_registry(registry);
         message_recorder messages;
         dialog_answers dialog({"C:\\Apps\\P9\\Pelora9.exe"});
-        EXPECT_EQ(install::locate_application(), 0);
+        EXPECT_FALSE(install::locate_application());
         EXPECT_EQ(messages.messages(), strings{"Pelora Error: Pelora cannot be located."});
         EXPECT_EQ(dialog.shown(), 0);
     }
@@ -247,7 +246,7 @@ TEST_F(LocateApplication, ADialogPathMustLeaveRoomForTheName) {
         std::string folder = "C:\\" + std::string(static_cast<std::size_t>(length), 'a') + "\\";
         dialog_answers dialog({folder + "x.exe"});
         std::string text;
-        EXPECT_EQ(install::look_up_application(install::locate_keys, &text), length == 1008 ? 1 : 0) << length;
+        EXPECT_EQ(install::look_up_application(install::locate_keys, &text), length == 1008) << length;
         EXPECT_EQ(text, length == 1008 ? folder + "Pelora9.exe" : "");
     }
 }

@@ -2,8 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "run/run_state.h"
+#include "install/layout.h"
 #include "support/test_support.h"
+#include "ui/strings.h"
 
 namespace {
 
@@ -13,23 +14,27 @@ using testing_support::write_bytes;
 
 const char* const work_folder = "C:\\users\\me\\Temp\\PLUpdate\\";
 
-void use_manifest(const std::string& path) {
-    run::manifest_path = path;
-    run::work_folder_path = work_folder;
+package::manifest use_manifest(const std::string& path) { return {path, work_folder}; }
+
+// The waiting message with the string table's text as its fallback, as the
+// run reads it.
+std::string waiting_message(const package::manifest& m) {
+    return m.waiting_message(ui::load_text(nullptr, IDS_WAITING, package::waiting_message_capacity));
 }
 
 // Every entry of the package's manifest, read as the file pass reads them:
 // sections in processing order, numbers running on from section to section.
 TEST(Manifest, PackageEntriesInProcessingOrder) {
-    use_manifest(testing_support::data_file("package_manifest.ini"));
+    const package::manifest m = use_manifest(testing_support::data_file("package_manifest.ini"));
     std::vector<std::string> seen;
     int number = 1, sum = 0;
-    for (const char* section : package::manifest_sections) {
-        int count = package::section_count(section);
+    for (const install::section_layout& layout : install::layout) {
+        const char* section = layout.manifest_name;
+        int count = m.section_count(section);
         sum += count;
         for (int i = 0; i < count; ++i, ++number) {
             std::string destination = "(untouched)", compressed = "(untouched)";
-            int flag = package::read_entry(section, number, &destination, &compressed);
+            int flag = m.read_entry(section, number, &destination, &compressed);
             seen.push_back(std::string(section) + " " + std::to_string(number) + " " + std::to_string(flag) + " " +
                            destination + " " + compressed);
         }
@@ -48,8 +53,8 @@ TEST(Manifest, PackageEntriesInProcessingOrder) {
         "Symbols 10 4 Arrows.sym " + w + "temp9.cab",
     };
     EXPECT_EQ(seen, expected);
-    EXPECT_EQ(package::total_entries(), 10);
-    EXPECT_EQ(sum, package::total_entries());
+    EXPECT_EQ(m.total_entries(), 10);
+    EXPECT_EQ(sum, m.total_entries());
 }
 
 struct entry_case {
@@ -74,7 +79,7 @@ TEST(Manifest, ReadEntryEdges) {
                                                  "\r\n"
                                                  "File5Flag=7\r\nFile5Dest=odd.dll\r\nFile5CAB=temp5.cab\r\n"
                                                  "File6Flag=1\r\nFile6Dest=Sub\\no_cab.dll\r\n")));
-    use_manifest(manifest);
+    const package::manifest m = use_manifest(manifest);
     const std::string w = work_folder;
     const entry_case cases[] = {
         {"delete leaves the compressed path", 1, 3, "gone.dll", "(untouched)"},
@@ -87,7 +92,7 @@ TEST(Manifest, ReadEntryEdges) {
     };
     for (const entry_case& c : cases) {
         std::string destination = "(untouched)", compressed = "(untouched)";
-        EXPECT_EQ(package::read_entry("Core", c.number, &destination, &compressed), c.flag) << c.name;
+        EXPECT_EQ(m.read_entry("Core", c.number, &destination, &compressed), c.flag) << c.name;
         EXPECT_EQ(destination, c.destination) << c.name;
         EXPECT_EQ(compressed, c.compressed) << c.name;
     }
@@ -96,22 +101,22 @@ TEST(Manifest, ReadEntryEdges) {
 TEST(Manifest, TotalsAndWaitingMessage) {
     scratch_folder folder;
     std::string manifest = folder / "temp1.cab";
-    use_manifest(manifest);
+    const package::manifest m = use_manifest(manifest);
     // No manifest at all: every default.
-    EXPECT_EQ(package::total_entries(), -1);
-    EXPECT_EQ(package::section_count("Core"), 0);
-    EXPECT_EQ(package::waiting_message(), "Waiting for Pelora to quit.");
+    EXPECT_EQ(m.total_entries(), -1);
+    EXPECT_EQ(m.section_count("Core"), 0);
+    EXPECT_EQ(waiting_message(m), "Waiting for Pelora to quit.");
 
     ASSERT_TRUE(write_bytes(manifest, text_bytes("[General]\r\nTotalFiles=257\r\n[Dict]\r\nNumFiles=4\r\n")));
-    EXPECT_EQ(package::total_entries(), 257);
-    EXPECT_EQ(package::section_count("Dict"), 4);
-    EXPECT_EQ(package::section_count("Core"), 0);
-    EXPECT_EQ(package::waiting_message(), "Waiting for Pelora to quit.");
+    EXPECT_EQ(m.total_entries(), 257);
+    EXPECT_EQ(m.section_count("Dict"), 4);
+    EXPECT_EQ(m.section_count("Core"), 0);
+    EXPECT_EQ(waiting_message(m), "Waiting for Pelora to quit.");
 
     const std::string message = std::string(250, 'm') + "ABCDEFGH";
     ASSERT_TRUE(write_bytes(manifest, text_bytes("[General]\r\nMessage=" + message + "\r\nTotalFiles=-2\r\n")));
-    EXPECT_EQ(package::waiting_message(), message.substr(0, 255));
-    EXPECT_EQ(package::total_entries(), -2);
+    EXPECT_EQ(waiting_message(m), message.substr(0, 255));
+    EXPECT_EQ(m.total_entries(), -2);
 }
 
 }  // namespace

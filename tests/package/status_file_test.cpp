@@ -4,7 +4,6 @@
 
 #include <climits>
 
-#include "run/run_state.h"
 #include "support/test_support.h"
 
 namespace {
@@ -20,10 +19,8 @@ using testing_support::text_of;
 struct work_folder {
     scratch_folder folder;
     std::string package = text_of(read_bytes(testing_support::data_file("package_status.ini")));
-    work_folder() {
-        run::work_folder_path = folder.path();
-        unpack();
-    }
+    package::status_file status{folder.path()};
+    work_folder() { unpack(); }
     void unpack() const { EXPECT_TRUE(write_bytes(path(), text_bytes(package))); }
     std::string path() const { return folder / "PLUpdate.ini"; }
     std::string contents() const { return text_of(read_bytes(path())); }
@@ -32,10 +29,10 @@ struct work_folder {
 TEST(StatusFile, PackageValues) {
     work_folder work;
     ASSERT_FALSE(work.package.empty());
-    EXPECT_EQ(package::status_file_path(), work.path());
-    EXPECT_EQ(package::read_build_number(), 820);
+    EXPECT_EQ(work.status.path(), work.path());
+    EXPECT_EQ(work.status.read_build_number(), 820);
     // [678] has a Command of its own; only [General] Command counts.
-    EXPECT_EQ(package::read_relaunch_command(), "Pelora9.exe");
+    EXPECT_EQ(work.status.read_relaunch_command(), "Pelora9.exe");
     EXPECT_EQ(work.contents(), work.package);
 }
 
@@ -52,23 +49,23 @@ TEST(StatusFile, OutcomeFormsKeepTheReleaseData) {
     };
     for (const outcome_case& c : cases) {
         work_folder work;
-        package::record_outcome(c.result);
+        work.status.record_outcome(c.result);
         EXPECT_EQ(work.contents(), work.package + c.added) << c.result;
     }
 }
 
 TEST(StatusFile, OutcomesOverOneFileAndANewRun) {
     work_folder work;
-    package::record_outcome(-3);
-    package::record_outcome(5);
+    work.status.record_outcome(-3);
+    work.status.record_outcome(5);
     EXPECT_EQ(work.contents(), work.package + "[Status]\r\nCurStat=4\r\nErrorCode=5\r\n");
     // Success writes no ErrorCode and removes none.
-    package::record_outcome(0);
+    work.status.record_outcome(0);
     EXPECT_EQ(work.contents(), work.package + "[Status]\r\nCurStat=3\r\nErrorCode=5\r\n");
 
     // The next run unpacks the package's file again: no trace of this one.
     work.unpack();
-    package::record_outcome(0);
+    work.status.record_outcome(0);
     EXPECT_EQ(work.contents(), work.package + "[Status]\r\nCurStat=3\r\n");
 }
 
@@ -86,16 +83,16 @@ TEST(StatusFile, CommandFromGeneral) {
     for (const command_case& c : cases) {
         work_folder work;
         ASSERT_TRUE(write_bytes(work.path(), text_bytes(c.general + work.package)));
-        EXPECT_EQ(package::read_relaunch_command(), c.expected);
+        EXPECT_EQ(work.status.read_relaunch_command(), c.expected);
     }
 }
 
 TEST(StatusFile, MissingFile) {
     scratch_folder folder;
-    run::work_folder_path = folder.path();
-    EXPECT_EQ(package::read_build_number(), 0);
-    EXPECT_EQ(package::read_relaunch_command(), "Pelora9.exe");
-    package::record_outcome(2);
+    const package::status_file status{folder.path()};
+    EXPECT_EQ(status.read_build_number(), 0);
+    EXPECT_EQ(status.read_relaunch_command(), "Pelora9.exe");
+    status.record_outcome(2);
     EXPECT_EQ(text_of(read_bytes(folder / "PLUpdate.ini")), "[Status]\r\nCurStat=4\r\nErrorCode=2\r\n");
 }
 

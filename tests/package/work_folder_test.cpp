@@ -3,7 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/files.h"
-#include "run/run_state.h"
+#include "run/driver.h"
+#include "run/tell.h"
 #include "support/test_support.h"
 #include "ui/progress.h"
 
@@ -27,10 +28,21 @@ bytes concat(std::initializer_list<bytes> parts) {
     return out;
 }
 
+using package::split_result;
+
+// Writes the payload's records into `folder`, and tells what the run tells
+// of the result; *written counts the records reported written.
+split_result write_records(const bytes& payload, const std::string& folder, int* written) {
+    split_result result = package::write_payload_records(
+        payload.data(), static_cast<std::uint32_t>(payload.size()), folder, [written] { ++*written; });
+    run::tell_split_result(result);
+    return result;
+}
+
 struct payload_case {
     const char* name;
     bytes payload;
-    std::int32_t result;
+    split_result result;
     std::vector<bytes> files;  // temp2.cab upward, as they must be written
     std::vector<std::string> messages;
 };
@@ -38,30 +50,30 @@ struct payload_case {
 TEST(PayloadRecords, WritesEachRecordToItsNumberedFile) {
     const bytes big(70000, 0xA5);
     const payload_case cases[] = {
-        {"empty payload", {}, 1, {}, {}},
-        {"one record of length 0", record({}), 1, {bytes{}}, {}},
-        {"several records", concat({record(text_bytes("SZDD first")), record({}), record(big)}), 1,
+        {"empty payload", {}, split_result::written, {}, {}},
+        {"one record of length 0", record({}), split_result::written, {bytes{}}, {}},
+        {"several records", concat({record(text_bytes("SZDD first")), record({}), record(big)}),
+         split_result::written,
          {text_bytes("SZDD first"), bytes{}, big}, {}},
-        {"length field cut short", concat({record(text_bytes("ok")), bytes{5, 0}}), 0, {text_bytes("ok")},
+        {"length field cut short", concat({record(text_bytes("ok")), bytes{5, 0}}), split_result::cut_short,
+         {text_bytes("ok")},
          {"Pelora Patch: Error reading main File"}},
-        {"content cut short", concat({record(text_bytes("ok")), bytes{10, 0, 0, 0, 'a', 'b'}}), 0,
-         {text_bytes("ok")}, {"Pelora Patch: Error reading main File"}},
+        {"content cut short", concat({record(text_bytes("ok")), bytes{10, 0, 0, 0, 'a', 'b'}}),
+         split_result::cut_short, {text_bytes("ok")}, {"Pelora Patch: Error reading main File"}},
     };
     for (const payload_case& c : cases) {
         SCOPED_TRACE(c.name);
         testing_support::scratch_folder folder;
         testing_support::message_recorder boxes;
-        ui::current_entry = 0;
-        EXPECT_EQ(package::write_payload_records(c.payload.data(), static_cast<std::uint32_t>(c.payload.size()),
-                                                 folder.path()),
-                  c.result);
+        int written = 0;
+        EXPECT_EQ(write_records(c.payload, folder.path(), &written), c.result);
         for (std::size_t i = 0; i < c.files.size(); ++i) {
             std::string name = folder / ("temp" + std::to_string(i + 2) + ".cab");
             ASSERT_TRUE(testing_support::exists(name)) << name;
             EXPECT_EQ(read_bytes(name), c.files[i]) << name;
         }
         EXPECT_FALSE(testing_support::exists(folder / ("temp" + std::to_string(c.files.size() + 2) + ".cab")));
-        EXPECT_EQ(ui::current_entry, static_cast<std::int16_t>(c.files.size()));
+        EXPECT_EQ(written, static_cast<int>(c.files.size()));
         EXPECT_EQ(boxes.messages(), c.messages);
     }
 }
@@ -70,9 +82,8 @@ TEST(PayloadRecords, StopsAtAFileThatCannotBeCreated) {
     testing_support::scratch_folder folder;
     testing_support::message_recorder boxes;
     bytes payload = concat({record(text_bytes("a")), record(text_bytes("b"))});
-    EXPECT_EQ(package::write_payload_records(payload.data(), static_cast<std::uint32_t>(payload.size()),
-                                             folder / "missing-folder\\"),
-              0);
+    int written = 0;
+    EXPECT_EQ(write_records(payload, folder / "missing-folder\\", &written), split_result::cannot_create);
     EXPECT_EQ(boxes.messages(), std::vector<std::string>{"Pelora Patch: Error creating temp File"});
 }
 
@@ -85,19 +96,24 @@ protected:
 };
 
 TEST_F(UnpackPackage, WritesStatusFileAndManifestAndSplitsThePayload) {
-    ASSERT_EQ(package::unpack_package(nullptr), 0);
-    EXPECT_EQ(package::unpacked_work_folder, work);
+    std::optional<package::unpacked_package> unpacked = package::unpack_package(nullptr);
+    ASSERT_TRUE(unpacked);
+    EXPECT_EQ(unpacked->work_folder, work);
     EXPECT_EQ(read_bytes(work + "PLUpdate.ini"), read_bytes(testing_support::data_file("split-package\\status.ini")));
     EXPECT_EQ(read_bytes(work + "temp1.cab"), read_bytes(testing_support::data_file("split-package\\manifest.ini")));
 
-    ASSERT_EQ(package::split_payload(work), 1);
+    ui::progress_counters progress;
+    ui::progress_display display;
+    display.counters = &progress;
+    progress.current_entry = 17;
+    ASSERT_TRUE(run::split_with_progress(nullptr, *unpacked, &display));
     EXPECT_EQ(read_bytes(work + "temp2.cab"), text_bytes("first record"));
     EXPECT_TRUE(testing_support::exists(work + "temp3.cab"));
     EXPECT_EQ(read_bytes(work + "temp3.cab"), bytes{});
     EXPECT_EQ(read_bytes(work + "temp4.cab").size(), 300u);
     EXPECT_FALSE(testing_support::exists(work + "temp5.cab"));
-    EXPECT_EQ(ui::current_entry, 0);
-    EXPECT_EQ(ui::total_count, 252);
+    EXPECT_EQ(progress.current_entry, 0);
+    EXPECT_EQ(progress.total_count, 252);
 }
 
 TEST_F(UnpackPackage, ReplacesALongerLeftoverWholly) {
@@ -105,28 +121,26 @@ TEST_F(UnpackPackage, ReplacesALongerLeftoverWholly) {
     bytes leftover(5000, 'x');
     ASSERT_TRUE(testing_support::write_bytes(work + "PLUpdate.ini", leftover));
     ASSERT_TRUE(testing_support::write_bytes(work + "temp1.cab", leftover));
-    ASSERT_EQ(package::unpack_package(nullptr), 0);
+    ASSERT_TRUE(package::unpack_package(nullptr));
     EXPECT_EQ(read_bytes(work + "PLUpdate.ini"), read_bytes(testing_support::data_file("split-package\\status.ini")));
     EXPECT_EQ(read_bytes(work + "temp1.cab"), read_bytes(testing_support::data_file("split-package\\manifest.ini")));
 }
 
 TEST(UnpackResource, FailsWithoutResourceOrDestination) {
     testing_support::scratch_folder folder;
-    EXPECT_EQ(package::unpack_resource(nullptr, nullptr, folder / "x.ini"), 1);
+    EXPECT_FALSE(package::unpack_resource(nullptr, nullptr, folder / "x.ini"));
     EXPECT_FALSE(testing_support::exists(folder / "x.ini"));
-    EXPECT_EQ(package::unpack_resource(nullptr, platform::find_data_resource(nullptr, 1000),
-                                       folder / "no-such-folder\\x.ini"),
-              1);
+    EXPECT_FALSE(package::unpack_resource(nullptr, platform::find_data_resource(nullptr, 1000),
+                                          folder / "no-such-folder\\x.ini"));
     EXPECT_EQ(platform::find_data_resource(nullptr, 999), nullptr);
 }
 
 TEST(SplitPayload, WithoutAPayloadResourceSaysSo) {
     testing_support::scratch_folder folder;
     testing_support::message_recorder boxes;
-    platform::resource_handle saved = package::payload_resource;
-    package::payload_resource = nullptr;
-    EXPECT_EQ(package::split_payload(folder.path()), 0);
-    package::payload_resource = saved;
+    split_result result = package::split_payload(nullptr, nullptr, folder.path(), {});
+    run::tell_split_result(result);
+    EXPECT_EQ(result, split_result::no_payload);
     EXPECT_EQ(boxes.messages(), std::vector<std::string>{"Pelora Patch: Error Opening main File"});
 }
 
@@ -137,8 +151,7 @@ TEST(CleanWorkFolder, KeepsTheStatusFileAndFolders) {
     ASSERT_EQ(platform::create_directory((folder / "sub").c_str()), platform::create_directory_result::created);
     ASSERT_TRUE(testing_support::write_bytes(folder / "sub\\inner.cab", text_bytes("inner")));
 
-    run::work_folder_path = folder.path();
-    package::clean_work_folder();
+    package::clean_work_folder(folder.path());
 
     EXPECT_TRUE(testing_support::exists(folder / "pluPDATE.INI"));
     for (const char* name : {"temp1.cab", "temp2.cab", "temp2.cab_", "other.txt"})

@@ -11,6 +11,7 @@
 
 #include "patch/byte_sum.h"
 #include "platform/files.h"
+#include "run/tell.h"
 #include "support/patch_writer.h"
 #include "support/read_only.h"
 #include "support/test_support.h"
@@ -34,6 +35,8 @@ const std::string unknown_error = "Pelora Updater: An Unknow Error Occured.";
 const std::string checksum_error =
     "Pelora Updater: The patch was not applied successfully, because of a checksum error";
 
+using patch::patch_result;
+
 // The files of one entry of the file pass: the target, its expanded patch
 // and the output beside the target.
 struct entry_files {
@@ -43,8 +46,10 @@ struct entry_files {
     std::string output_path = folder / "Pelora9.dllTemp";
 };
 
+// What the engine reports, and what the run then tells: the message boxes
+// and the patch error log.
 struct outcome {
-    int result;
+    patch_result result;
     std::vector<std::string> messages;
     std::optional<bytes> output;  // nothing when no output file exists
 };
@@ -52,7 +57,8 @@ struct outcome {
 outcome apply_entry(const entry_files& files) {
     testing_support::message_recorder recorder;
     patch::file_record patch_record{files.patch_path}, old_record{files.old_path}, output_record{files.output_path};
-    int result = patch::apply_patch(&patch_record, &old_record, &output_record);
+    patch_result result = patch::apply_patch(&patch_record, &old_record, &output_record);
+    run::tell_patch_result(nullptr, result, output_record.path);
     outcome out{result, recorder.messages(), std::nullopt};
     if (testing_support::exists(files.output_path)) out.output = testing_support::read_bytes(files.output_path);
     // Every handle is closed again: the files can be opened exclusively.
@@ -169,7 +175,7 @@ TEST(ApplyPatch, BuildsTheNewFileFromTheInstructions) {
     for (const valid_case& c : valid_cases()) {
         SCOPED_TRACE(c.name);
         outcome out = apply_entry(c.old_data, patch_file(c.body, patch::byte_sum(c.expected)));
-        EXPECT_EQ(out.result, 0);
+        EXPECT_EQ(out.result, patch_result::verified);
         EXPECT_TRUE(out.messages.empty());
         ASSERT_TRUE(out.output.has_value());
         EXPECT_EQ(*out.output, c.expected);
@@ -184,7 +190,7 @@ TEST(ApplyPatch, ReplacesAnExistingOutputWholly) {
     put_run(&body, run_form::short_run, 2, 'x');
     ASSERT_TRUE(testing_support::write_bytes(files.patch_path, patch_file(body, patch::byte_sum(text_bytes("01x")))));
     outcome out = apply_entry(files);
-    EXPECT_EQ(out.result, 0);
+    EXPECT_EQ(out.result, patch_result::verified);
     EXPECT_EQ(out.output, text_bytes("01x"));
 }
 
@@ -203,26 +209,28 @@ TEST(ApplyPatch, TheOldFileIsOnlyRead) {
         ASSERT_TRUE(holder.valid());
         testing_support::message_recorder recorder;
         patch::file_record patch_record{files.patch_path}, old_record{files.old_path}, output{files.output_path};
-        EXPECT_EQ(patch::apply_patch(&patch_record, &old_record, &output), -1);
+        patch_result result = patch::apply_patch(&patch_record, &old_record, &output);
+        run::tell_patch_result(nullptr, result, output.path);
+        EXPECT_EQ(result, patch_result::failed);
         EXPECT_EQ(recorder.messages(), std::vector<std::string>{unknown_error});
         EXPECT_FALSE(testing_support::exists(files.output_path));
     }
     // Read-only: patched all the same, since it is never opened for writing.
     ASSERT_TRUE(testing_support::make_read_only(files.old_path));
     outcome out = apply_entry(files);
-    EXPECT_EQ(out.result, 0);
+    EXPECT_EQ(out.result, patch_result::verified);
     EXPECT_EQ(out.output, text_bytes("012345678!"));
     EXPECT_EQ(testing_support::read_bytes(files.old_path), digits());
 }
 
 TEST(ApplyPatch, AFourBytePatchMakesAnEmptyFileThatVerifiesOnlyWithChecksumZero) {
     outcome ok = apply_entry(digits(), patch_file({}, 0));
-    EXPECT_EQ(ok.result, 0);
+    EXPECT_EQ(ok.result, patch_result::verified);
     EXPECT_TRUE(ok.messages.empty());
     EXPECT_EQ(ok.output, bytes{});
 
     outcome wrong = apply_entry(digits(), patch_file({}, 1));
-    EXPECT_EQ(wrong.result, -1);
+    EXPECT_EQ(wrong.result, patch_result::checksum_mismatch);
     EXPECT_EQ(wrong.messages, std::vector<std::string>{checksum_error});
     EXPECT_EQ(wrong.output, bytes{});
 }
@@ -231,11 +239,11 @@ TEST(ApplyPatch, TheChecksumSumsSignedBytes) {
     bytes body;
     put_run(&body, run_form::short_run, 0, 0xFF);
     outcome signed_sum = apply_entry({}, patch_file(body, 0xFFFFFFFFu));
-    EXPECT_EQ(signed_sum.result, 0);
+    EXPECT_EQ(signed_sum.result, patch_result::verified);
     EXPECT_EQ(signed_sum.output, bytes{0xFF});
 
     outcome unsigned_sum = apply_entry({}, patch_file(body, 0x000000FFu));
-    EXPECT_EQ(unsigned_sum.result, -1);
+    EXPECT_EQ(unsigned_sum.result, patch_result::checksum_mismatch);
     EXPECT_EQ(unsigned_sum.messages, std::vector<std::string>{checksum_error});
 }
 
@@ -269,7 +277,7 @@ TEST(ApplyPatch, AMismatchKeepsTheOutputBesideTheTargetAndLogsIt) {
     const std::string line = "Error Patching File: " + files.output_path + "\r\n";
     for (int attempt = 1; attempt <= 2; ++attempt) {
         outcome out = apply_entry(files);
-        EXPECT_EQ(out.result, -1);
+        EXPECT_EQ(out.result, patch_result::checksum_mismatch);
         EXPECT_EQ(out.messages, std::vector<std::string>{checksum_error});
         EXPECT_EQ(out.output, made) << "the complete but wrong output stays";
         EXPECT_EQ(testing_support::read_bytes(files.old_path), digits());
@@ -311,7 +319,7 @@ TEST(ApplyPatch, MissingOrUnusableFilesFailBeforeAnyOutput) {
         }
         if (c.output_folder_missing) files.output_path = files.folder / "missing\\Pelora9.dllTemp";
         outcome out = apply_entry(files);
-        EXPECT_EQ(out.result, -1);
+        EXPECT_EQ(out.result, patch_result::failed);
         EXPECT_EQ(out.messages, std::vector<std::string>{unknown_error});
         EXPECT_FALSE(out.output.has_value());
         if (c.old_data) {
@@ -375,7 +383,7 @@ TEST(ApplyPatch, RefusesMalformedPatches) {
     for (const malformed_case& c : cases) {
         SCOPED_TRACE(c.name);
         outcome out = apply_entry(digits(), c.patch);
-        EXPECT_EQ(out.result, -1);
+        EXPECT_EQ(out.result, patch_result::failed);
         EXPECT_EQ(out.messages, std::vector<std::string>{unknown_error});
     }
 }

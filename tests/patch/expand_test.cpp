@@ -25,7 +25,7 @@ struct work_files {
     std::string destination = folder / "Pelora9.exe";
 };
 
-int expand_files(const work_files& files) { return patch::expand(files.source.c_str(), files.destination.c_str()); }
+patch::expand_result expand_files(const work_files& files) { return patch::expand(files.source.c_str(), files.destination.c_str()); }
 
 TEST(Expand, CompressorOutputExpandsToTheOriginal) {
     for (const std::string& name : szdd_fixtures::compressed_fixtures()) {
@@ -34,7 +34,7 @@ TEST(Expand, CompressorOutputExpandsToTheOriginal) {
         ASSERT_FALSE(original.empty());
         work_files files;
         ASSERT_TRUE(platform::copy_file(data_file(name + "_").c_str(), files.source.c_str(), false));
-        EXPECT_EQ(expand_files(files), patch::expand_ok);
+        EXPECT_EQ(expand_files(files), patch::expand_result::ok);
         EXPECT_EQ(read_bytes(files.destination), original);
         EXPECT_FALSE(exists(files.source)) << "the source is deleted after success";
     }
@@ -45,7 +45,7 @@ TEST(Expand, HandMadeFilesExpandAsTheFormatSays) {
         SCOPED_TRACE(c.name);
         work_files files;
         ASSERT_TRUE(write_bytes(files.source, c.compressed));
-        EXPECT_EQ(expand_files(files), patch::expand_ok);
+        EXPECT_EQ(expand_files(files), patch::expand_result::ok);
         EXPECT_TRUE(exists(files.destination));
         EXPECT_EQ(read_bytes(files.destination), c.expanded);
         EXPECT_FALSE(exists(files.source));
@@ -58,7 +58,7 @@ TEST(Expand, DataBeyondTheExpandedLengthIsIgnored) {
     compressed.insert(compressed.end(), {0xFF, 'j', 'u', 'n', 'k', 'j', 'u', 'n', 'k', 0x00, 0x10, 0x0F, 0x20, 0x0F});
     work_files files;
     ASSERT_TRUE(write_bytes(files.source, compressed));
-    EXPECT_EQ(expand_files(files), patch::expand_ok);
+    EXPECT_EQ(expand_files(files), patch::expand_result::ok);
     EXPECT_EQ(read_bytes(files.destination), read_bytes(data_file("szdd_text_32000.txt")));
 }
 
@@ -66,7 +66,7 @@ TEST(Expand, ReplacesALongerDestinationWholly) {
     work_files files;
     ASSERT_TRUE(write_bytes(files.destination, bytes(100000, 'z')));
     ASSERT_TRUE(platform::copy_file(data_file("szdd_random_17.bin_").c_str(), files.source.c_str(), false));
-    EXPECT_EQ(expand_files(files), patch::expand_ok);
+    EXPECT_EQ(expand_files(files), patch::expand_result::ok);
     EXPECT_EQ(read_bytes(files.destination), read_bytes(data_file("szdd_random_17.bin")));
 }
 
@@ -95,7 +95,7 @@ TEST(Expand, RefusesTruncatedOrForeignData) {
         work_files files;
         ASSERT_TRUE(write_bytes(files.source, c.source));
         ASSERT_TRUE(write_bytes(files.destination, testing_support::text_bytes("old content")));
-        EXPECT_EQ(expand_files(files), patch::expand_bad_data);
+        EXPECT_EQ(expand_files(files), patch::expand_result::bad_data);
         EXPECT_FALSE(exists(files.destination)) << "the incomplete destination is removed";
         EXPECT_EQ(read_bytes(files.source), c.source) << "the source stays";
     }
@@ -104,7 +104,7 @@ TEST(Expand, RefusesTruncatedOrForeignData) {
 TEST(Expand, ASourceThatCannotBeOpenedLeavesAnEmptyDestination) {
     {
         work_files files;
-        EXPECT_EQ(expand_files(files), patch::expand_cannot_open_source);
+        EXPECT_EQ(expand_files(files), patch::expand_result::cannot_open_source);
         EXPECT_TRUE(exists(files.destination));
         EXPECT_EQ(read_bytes(files.destination), bytes{});
     }
@@ -118,7 +118,7 @@ TEST(Expand, ASourceThatCannotBeOpenedLeavesAnEmptyDestination) {
             platform::unique_file holder(platform::create_file(files.source.c_str(), platform::access::read,
                                                                platform::disposition::open_existing));
             ASSERT_TRUE(holder.valid());
-            EXPECT_EQ(expand_files(files), patch::expand_cannot_open_source);
+            EXPECT_EQ(expand_files(files), patch::expand_result::cannot_open_source);
         }
         EXPECT_EQ(read_bytes(files.source), compressed);
         EXPECT_EQ(read_bytes(files.destination), bytes{});
@@ -130,7 +130,7 @@ TEST(Expand, ADestinationThatCannotBeCreatedKeepsTheSource) {
     const bytes compressed = read_bytes(data_file("szdd_random_17.bin_"));
     ASSERT_TRUE(write_bytes(files.source, compressed));
     std::string destination = files.folder / "missing\\Pelora9.exe";
-    EXPECT_EQ(patch::expand(files.source.c_str(), destination.c_str()), patch::expand_cannot_open_destination);
+    EXPECT_EQ(patch::expand(files.source.c_str(), destination.c_str()), patch::expand_result::cannot_open_destination);
     EXPECT_EQ(read_bytes(files.source), compressed);
     EXPECT_FALSE(exists(destination));
 }

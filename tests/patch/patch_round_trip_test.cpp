@@ -39,7 +39,7 @@ TEST(PatchRoundTrip, RandomEditsRebuildTheExpectedFile) {
                 folder / "patch", testing_support::patch_file(made.body, patch::byte_sum(made.expected))));
             patch::file_record patch_record{folder / "patch"}, old_record{folder / "old"},
                 output{folder / "oldTemp"};
-            ASSERT_EQ(patch::apply_patch(&patch_record, &old_record, &output), 0);
+            ASSERT_EQ(patch::apply_patch(&patch_record, &old_record, &output), patch::patch_result::verified);
             ASSERT_EQ(testing_support::read_bytes(folder / "oldTemp"), made.expected);
         }
     }

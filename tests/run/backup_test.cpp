@@ -4,9 +4,7 @@
 
 #include <regex>
 
-#include "install/folder_map.h"
 #include "platform/files.h"
-#include "run/run_state.h"
 #include "support/test_support.h"
 
 namespace {
@@ -21,12 +19,7 @@ std::string read_text(const std::string& path) {
 
 class Backup : public ::testing::Test {
 protected:
-    void SetUp() override {
-        install::section_folders[install::core_section] = app.path().substr(0, app.path().size() - 1);
-        run::silent_mode = false;
-        run::backup_mode = false;
-        run::quit_flag = run::quit_none;
-    }
+    std::string app_folder() const { return app.path().substr(0, app.path().size() - 1); }
     std::string backup(const std::string& name = "") const { return app / ("Backup\\" + name); }
 
     testing_support::scratch_folder app;
@@ -39,9 +32,9 @@ TEST_F(Backup, YesClearsOldCopiesButKeepsTheLog) {
     ASSERT_EQ(platform::create_directory(backup("sub").c_str()), platform::create_directory_result::created);
 
     testing_support::message_recorder boxes(platform::box_answer::yes);
-    run::prepare_backup(nullptr);
-    EXPECT_TRUE(run::backup_mode);
-    EXPECT_EQ(run::backup_folder, backup());
+    run::backup_choice choice = run::prepare_backup(nullptr, false, app_folder());
+    EXPECT_EQ(choice.decision, run::backup_decision::with_backup);
+    EXPECT_EQ(choice.folder, backup());
     EXPECT_EQ(boxes.messages(),
               std::vector<std::string>{"Pelora Updater: Do you want to backup your existing Pelora?"});
     EXPECT_TRUE(testing_support::exists(backup("LOG.TXT")));
@@ -51,27 +44,23 @@ TEST_F(Backup, YesClearsOldCopiesButKeepsTheLog) {
 TEST_F(Backup, NoOrSilentModeLeavesBackupOff) {
     {
         testing_support::message_recorder boxes(platform::box_answer::no);
-        run::prepare_backup(nullptr);
-        EXPECT_FALSE(run::backup_mode);
+        EXPECT_EQ(run::prepare_backup(nullptr, false, app_folder()).decision, run::backup_decision::without_backup);
         EXPECT_EQ(boxes.messages().size(), 1u);
     }
-    run::silent_mode = true;
     testing_support::message_recorder boxes(platform::box_answer::yes);
-    run::prepare_backup(nullptr);
-    EXPECT_FALSE(run::backup_mode);
+    EXPECT_EQ(run::prepare_backup(nullptr, true, app_folder()).decision, run::backup_decision::without_backup);
     EXPECT_TRUE(boxes.messages().empty());
     EXPECT_FALSE(testing_support::exists(backup("Log.txt")));
 }
 
 TEST_F(Backup, AFolderThatCannotBeMadeAsksWhetherToGoOn) {
-    install::section_folders[install::core_section] = app / "missing\\deeper";
+    const std::string missing = app / "missing\\deeper";
     struct answer_case {
         platform::box_answer answer;
-        int quit;
+        run::backup_decision decision;
     };
-    for (answer_case c : {answer_case{platform::box_answer::yes, run::quit_none},
-                          answer_case{platform::box_answer::no, run::quit_run_over}}) {
-        run::quit_flag = run::quit_none;
+    for (answer_case c : {answer_case{platform::box_answer::yes, run::backup_decision::without_backup},
+                          answer_case{platform::box_answer::no, run::backup_decision::stop_run}}) {
         // The first question (back up?) gets Yes; the second (go on without?) the case's answer.
         static platform::box_answer second;
         static int asked;
@@ -81,33 +70,32 @@ TEST_F(Backup, AFolderThatCannotBeMadeAsksWhetherToGoOn) {
             [](const char*, const char*, platform::box_buttons) {
                 return ++asked == 1 ? platform::box_answer::yes : second;
             });
-        run::prepare_backup(nullptr);
+        run::backup_choice choice = run::prepare_backup(nullptr, false, missing);
         platform::set_message_box_handler(previous);
         EXPECT_EQ(asked, 2);
-        EXPECT_FALSE(run::backup_mode);
-        EXPECT_EQ(run::quit_flag, c.quit);
+        EXPECT_EQ(choice.decision, c.decision);
     }
 }
 
 TEST_F(Backup, LogLinesAndCopies) {
     testing_support::message_recorder boxes(platform::box_answer::yes);
-    run::prepare_backup(nullptr);
-    ASSERT_TRUE(run::backup_mode);
+    run::backup_choice choice = run::prepare_backup(nullptr, false, app_folder());
+    ASSERT_EQ(choice.decision, run::backup_decision::with_backup);
+    const std::string& folder = choice.folder;
     ASSERT_TRUE(testing_support::write_bytes(app / "Pelora9.exe", text_bytes("exe")));
     testing_support::scratch_folder work;
-    run::work_folder_path = work.path();
     ASSERT_TRUE(testing_support::write_bytes(work / "PLUpdate.ini", text_bytes("[Params]\r\nA=1\r\n[Build]\r\nversion=820\r\n")));
     ASSERT_EQ(platform::create_directory((app / "Base Symbols").c_str()), platform::create_directory_result::created);
     ASSERT_EQ(platform::create_directory((app / "GIS Symbols").c_str()), platform::create_directory_result::created);
     ASSERT_TRUE(testing_support::write_bytes(app / "Base Symbols\\Weather.MCR", text_bytes("base")));
     ASSERT_TRUE(testing_support::write_bytes(app / "GIS Symbols\\Weather.MCR", text_bytes("gis")));
 
-    run::log_build_line();
-    run::back_up(app / "Pelora9.exe", "Pelora9.exe");
-    run::back_up(app / "Base Symbols\\Weather.MCR", "Base Symbols\\Weather.MCR");
-    run::back_up(app / "GIS Symbols\\Weather.MCR", "GIS Symbols\\Weather.MCR");
-    run::back_up(app / "New.dll", "New.dll");                     // nothing to copy: still logged
-    run::back_up(app / "a\\b\\c.txt", "a\\b\\c.txt");             // "b\c.txt" has no folder in Backup
+    run::log_build_line(folder, package::status_file{work.path()});
+    run::back_up(folder, app / "Pelora9.exe", "Pelora9.exe");
+    run::back_up(folder, app / "Base Symbols\\Weather.MCR", "Base Symbols\\Weather.MCR");
+    run::back_up(folder, app / "GIS Symbols\\Weather.MCR", "GIS Symbols\\Weather.MCR");
+    run::back_up(folder, app / "New.dll", "New.dll");          // nothing to copy: still logged
+    run::back_up(folder, app / "a\\b\\c.txt", "a\\b\\c.txt");  // "b\c.txt" has no folder in Backup
 
     EXPECT_EQ(read_bytes(backup("Pelora9.exe")), text_bytes("exe"));
     EXPECT_EQ(read_bytes(backup("Weather.MCR")), text_bytes("gis"));  // the later copy wins

@@ -6,7 +6,6 @@
 
 #include <thread>
 
-#include "run/run_state.h"
 #include "support/test_support.h"
 #include "ui/progress.h"
 
@@ -48,19 +47,27 @@ void on_run_thread(F f) {
 class Coordination : public ::testing::Test {
 protected:
     void SetUp() override {
-        run::manifest_path = work / "temp1.cab";
-        ASSERT_TRUE(testing_support::write_bytes(run::manifest_path, text_bytes("[General]\r\nTotalFiles=1\r\n")));
+        ASSERT_TRUE(testing_support::write_bytes(manifest.path, text_bytes("[General]\r\nTotalFiles=1\r\n")));
+    }
+    // The application's wait with this test's manifest and display.
+    void wait_for_application() {
+        ui::progress_display display;
+        run::wait_for_application(nullptr, manifest, &display);
+        status_text = display.status_text;
     }
     testing_support::scratch_folder work;
+    package::manifest manifest{work / "temp1.cab", work.path()};
+    std::string status_text;
 };
 
 TEST_F(Coordination, NothingRunningTakesBothMutexesWithoutAWord) {
     testing_support::message_recorder boxes;
-    on_run_thread([] {
-        EXPECT_FALSE(run::running_check());
-        EXPECT_NE(run::startup_mutex, platform::no_mutex);
-        run::wait_for_application(nullptr);
-        EXPECT_EQ(ui::status_text, "Updating Pelora...");
+    on_run_thread([this] {
+        run::running_state state = run::running_check();
+        EXPECT_FALSE(state.running);
+        EXPECT_NE(state.startup_mutex, platform::no_mutex);
+        wait_for_application();
+        EXPECT_EQ(status_text, "Updating Pelora...");
         // The startup mutex is still this thread's after the wait's own pass.
         std::thread([] {
             platform::mutex_handle other = platform::create_mutex("Pelora9StartUp");
@@ -74,14 +81,14 @@ TEST_F(Coordination, NothingRunningTakesBothMutexesWithoutAWord) {
 TEST_F(Coordination, AnApplicationWindowMeansItIsRunning) {
     application app("--window");
     ASSERT_TRUE(app.started);
-    on_run_thread([] { EXPECT_TRUE(run::running_check()); });
+    on_run_thread([] { EXPECT_TRUE(run::running_check().running); });
 }
 
 TEST_F(Coordination, AStartingApplicationIsWaitedForThenFound) {
     // Holds the startup mutex for a while, with its window already shown.
     application app("--startup 300 --window");
     ASSERT_TRUE(app.started);
-    on_run_thread([] { EXPECT_TRUE(run::running_check()); });
+    on_run_thread([] { EXPECT_TRUE(run::running_check().running); });
 }
 
 TEST_F(Coordination, TheRunningMutexHolderIsAskedToQuit) {
@@ -98,12 +105,12 @@ TEST_F(Coordination, TheRunningMutexHolderIsAskedToQuit) {
             current->quit();
             return platform::box_answer::ok;
         });
-    ASSERT_TRUE(testing_support::write_bytes(run::manifest_path,
+    ASSERT_TRUE(testing_support::write_bytes(manifest.path,
                                              text_bytes("[General]\r\nMessage=Close Pelora, please\r\n")));
-    on_run_thread([] {
+    on_run_thread([this] {
         run::running_check();
-        run::wait_for_application(nullptr);
-        EXPECT_EQ(ui::status_text, "Updating Pelora...");
+        wait_for_application();
+        EXPECT_EQ(status_text, "Updating Pelora...");
     });
     platform::set_message_box_handler(previous);
     EXPECT_EQ(shown, std::vector<std::string>{"Error: Please Quit Pelora so the Updater can continue."});
@@ -126,7 +133,7 @@ TEST_F(Coordination, AnAbandonedRunningMutexIsTakenAtOnce) {
         }
         platform::close_mutex(probe);
     }
-    on_run_thread([] { run::wait_for_application(nullptr); });
+    on_run_thread([this] { wait_for_application(); });
     EXPECT_TRUE(boxes.messages().empty());
 }
 

@@ -15,7 +15,7 @@
 #include "patch/byte_sum.h"
 #include "platform/files.h"
 #include "run/backup.h"
-#include "run/run_state.h"
+#include "run/context.h"
 #include "support/patch_writer.h"
 #include "support/read_only.h"
 #include "support/szdd_writer.h"
@@ -59,23 +59,25 @@ bytes truncated(const bytes& content) {
     return file;
 }
 
-// An installation and a work folder, with the run's globals pointing at
-// them; backup mode off. The temporary folder (for RegLog.txt) is a
+// An installation and a work folder, with a run context pointing at them;
+// backup mode off. The temporary folder (for RegLog.txt) is a
 // private one while the object lives.
 struct installation {
     scratch_folder temp;
     testing_support::temp_folder_override temp_override{temp.path()};
     scratch_folder app, work;
 
+    run::run_context context;
+    ui::progress_counters progress;
+
     installation() {
-        pass_testing::use_section_folders(app.path());
-        run::work_folder_path = work.path();
-        run::manifest_path = work / "temp1.cab";
-        run::backup_mode = false;
-        run::backup_folder = app / "Backup\\";
-        ui::current_entry = 0;
+        context.folders = pass_testing::section_folders_under(app.path());
+        context.work_folder = work.path();
+        context.manifest = {work / "temp1.cab", work.path()};
+        context.backup = false;
+        context.backup_folder = app / "Backup\\";
     }
-    ~installation() { run::backup_mode = false; }
+    int file_pass() { return run::file_pass(context, &progress); }
     std::string path(std::size_t section, const std::string& destination) const {
         return app / pass_testing::relative_path(section, destination);
     }
@@ -177,7 +179,7 @@ struct pass_result {
 };
 
 // Builds the scenario's installation and package, and runs the pass.
-pass_result run_whole_pass(const installation& inst, whole_pass_scenario* s) {
+pass_result run_whole_pass(installation& inst, whole_pass_scenario* s) {
     pass_testing::make_tree(inst.app.path(), s->before);
     for (const planned& p : s->entries) {
         if (p.read_only) {
@@ -188,7 +190,7 @@ pass_result run_whole_pass(const installation& inst, whole_pass_scenario* s) {
     for (const planned& p : s->entries) r.entries.push_back(p.e);
     r.total = pass_testing::write_package(inst.work.path(), &r.entries);
     testing_support::message_recorder boxes;
-    r.failures = run::file_pass();
+    r.failures = inst.file_pass();
     r.messages = boxes.messages();
     return r;
 }
@@ -196,7 +198,7 @@ pass_result run_whole_pass(const installation& inst, whole_pass_scenario* s) {
 void expect_whole_pass_outcome(const installation& inst, const whole_pass_scenario& s, const pass_result& r,
                                const tree& expected) {
     EXPECT_EQ(r.failures, 2) << "the checksum mismatch and the truncated replacement";
-    EXPECT_EQ(ui::current_entry, r.total + 1);
+    EXPECT_EQ(inst.progress.current_entry, r.total + 1);
     EXPECT_EQ(r.messages, std::vector<std::string>{checksum_error});
 
     tree now = pass_testing::list_tree(inst.app.path());
@@ -224,7 +226,7 @@ TEST(FilePass, BacksUpEveryTargetBeforeItChanges) {
     installation inst;
     whole_pass_scenario s = whole_pass();
     s.before.folders.insert("Backup");
-    run::backup_mode = true;
+    inst.context.backup = true;
     pass_result r = run_whole_pass(inst, &s);
 
     // One line per entry acted on, in entry order; a copy of each target
@@ -302,11 +304,11 @@ TEST(FilePass, AFailedEntryLeavesItsTargetAsItWas) {
             held.reset(platform::create_file(target.c_str(), platform::access::read,
                                              platform::disposition::open_existing));
         testing_support::message_recorder boxes;
-        int failures = run::file_pass();
+        int failures = inst.file_pass();
         held.reset();
 
         EXPECT_EQ(failures, c.failures);
-        EXPECT_EQ(ui::current_entry, 2);
+        EXPECT_EQ(inst.progress.current_entry, 2);
         EXPECT_EQ(boxes.messages(), c.messages);
         tree expected = before;
         pass_testing::add_folders_of_the_pass(&expected);
@@ -324,13 +326,13 @@ TEST(FilePass, AFailedEntryLeavesItsTargetAsItWas) {
 // own entries. Core and Tools are taken even without a folder.
 TEST(FilePass, ASkippedSectionUsesUpItsEntryNumbers) {
     installation inst;
-    install::section_folders[dict_section].clear();
-    install::section_folders[tools_section].clear();
+    inst.context.folders.folders[dict_section].clear();
+    inst.context.folders.folders[tools_section].clear();
     tree before;
     before.folders = {"Extras", "Backup"};
     before.files["Extras\\gone.txt"] = text_bytes("an Extras file that Dict's entry would delete");
     pass_testing::make_tree(inst.app.path(), before);
-    run::backup_mode = true;
+    inst.context.backup = true;
 
     // A deletion of a name that exists nowhere: only its log line shows
     // that the Tools entry was taken.
@@ -342,8 +344,8 @@ TEST(FilePass, ASkippedSectionUsesUpItsEntryNumbers) {
         {extras_section, 2, "extra.txt", szdd_literals(text_bytes("extras"))},
     };
     int total = pass_testing::write_package(inst.work.path(), &entries);
-    EXPECT_EQ(run::file_pass(), 0);
-    EXPECT_EQ(ui::current_entry, total + 1);
+    EXPECT_EQ(inst.file_pass(), 0);
+    EXPECT_EQ(inst.progress.current_entry, total + 1);
 
     tree expected = before;
     pass_testing::add_folders_of_the_pass(&expected);
@@ -361,36 +363,6 @@ TEST(FilePass, ASkippedSectionUsesUpItsEntryNumbers) {
     EXPECT_NE(text.find("File:extra.txt"), std::string::npos) << text;
 }
 
-TEST(FilePass, NamesThatLeaveTheirFolderAreRefused) {
-    struct name_case {
-        const char* name;
-        bool inside;
-    };
-    const name_case cases[] = {
-        {"Pelora9.exe", true},
-        {"WebWiz\\STARTPAG.TXT", true},
-        {"GIS DATA FILES/CSV/datums.csv", true},
-        {"a..b\\..c\\d..", true},
-        {".hidden", true},
-        {".\\same.txt", true},
-        {"", false},
-        {"..", false},
-        {"..\\Pelora9.exe", false},
-        {"../Pelora9.exe", false},
-        {"sub\\..\\..\\Pelora9.exe", false},
-        {"sub/../Pelora9.exe", false},
-        {"sub\\..", false},
-        {"...\\x", false},
-        {".. \\x", false},
-        {"\\Windows\\win.ini", false},
-        {"/etc/passwd", false},
-        {"C:\\Windows\\win.ini", false},
-        {"c:win.ini", false},
-        {"\\\\server\\share\\x", false},
-    };
-    for (const name_case& c : cases) EXPECT_EQ(install::stays_inside(c.name), c.inside) << c.name;
-}
-
 // Entries whose destination climbs out of the section folder, or is
 // absolute, and a compressed file named outside the work folder: each entry
 // fails, and nothing is touched, backed up or logged.
@@ -406,7 +378,7 @@ TEST(FilePass, EntriesThatReachOutsideTheirFoldersFailAndTouchNothing) {
     const bytes outside_cab = szdd_literals(text_bytes("from outside"));
     scratch_folder elsewhere;
     ASSERT_TRUE(testing_support::write_bytes(elsewhere / "outside.cab", outside_cab));
-    run::backup_mode = true;
+    inst.context.backup = true;
 
     const std::string destinations[] = {
         "..\\victim.txt",
@@ -435,7 +407,7 @@ TEST(FilePass, EntriesThatReachOutsideTheirFoldersFailAndTouchNothing) {
     std::set<std::string> work_before = pass_testing::file_names(inst.work.path());
 
     testing_support::message_recorder boxes;
-    EXPECT_EQ(run::file_pass(), static_cast<int>(entries.size()));
+    EXPECT_EQ(inst.file_pass(), static_cast<int>(entries.size()));
     EXPECT_TRUE(boxes.messages().empty());
     tree expected = before;
     pass_testing::add_folders_of_the_pass(&expected);
@@ -450,14 +422,14 @@ TEST(FilePass, EntriesThatReachOutsideTheirFoldersFailAndTouchNothing) {
 TEST(FilePass, PathsTooLongForTheirBuffersFailTheEntry) {
     installation inst;
     ASSERT_EQ(platform::create_directory((inst.app / "Backup").c_str()), platform::create_directory_result::created);
-    run::backup_mode = true;
-    install::section_folders[user_section] = inst.app / std::string(run::entry_path_capacity, 'u');
+    inst.context.backup = true;
+    inst.context.folders.folders[user_section] = inst.app / std::string(run::entry_path_capacity, 'u');
     std::vector<entry> entries = {
         {user_section, 2, "new.txt", szdd_literals(text_bytes("new"))},
         {user_section, 3, "old.txt"},
     };
     pass_testing::write_package(inst.work.path(), &entries);
-    EXPECT_EQ(run::file_pass(), 2);
+    EXPECT_EQ(inst.file_pass(), 2);
     EXPECT_FALSE(testing_support::exists(inst.app / "Backup\\Log.txt"));
     EXPECT_EQ(pass_testing::file_names(inst.work.path()), (std::set<std::string>{"temp1.cab", entries[0].cab_name}));
 }

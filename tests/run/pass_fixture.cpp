@@ -11,10 +11,11 @@ const char* const section_subfolders[install::section_count] = {
     "Color Inks", "PLServer", "DATA", "Wizards",        "PSFonts",      "Symbols",
 };
 
-void use_section_folders(const std::string& app) {
+install::folder_map section_folders_under(const std::string& app) {
+    install::folder_map map;
     for (std::size_t s = 0; s < install::section_count; ++s)
-        install::section_folders[s] = *section_subfolders[s] ? app + section_subfolders[s]
-                                                             : app.substr(0, app.size() - 1);
+        map.folders[s] = *section_subfolders[s] ? app + section_subfolders[s] : app.substr(0, app.size() - 1);
+    return map;
 }
 
 std::string relative_path(std::size_t section, const std::string& destination) {

@@ -58,9 +58,8 @@ std::set<std::string> file_names(const std::string& folder);
 // The section folders under an app folder (ending with a backslash), as
 // names relative to it: "" for Core.
 extern const char* const section_subfolders[install::section_count];
-// Points install::section_folders at them (Core: the app folder without
-// its backslash).
-void use_section_folders(const std::string& app);
+// A folder map of them (Core: the app folder without its backslash).
+install::folder_map section_folders_under(const std::string& app);
 // The path of `destination` in `section`, relative to the app folder.
 std::string relative_path(std::size_t section, const std::string& destination);
 

@@ -5,7 +5,6 @@
 #include <map>
 #include <vector>
 
-#include "run/run_state.h"
 #include "ui/resource_ids.h"
 
 namespace {
@@ -22,17 +21,19 @@ struct fake_display {
     std::vector<std::pair<platform::window_handle, unsigned>> timers;  // window, period
     platform::window_handle next_window = nullptr;
     platform::dialog_procedure procedure = nullptr;
+    void* context = nullptr;
 };
 fake_display fake;
 int fake_window_object;
 platform::window_handle const fake_window = &fake_window_object;
 
 const platform::window_calls fake_calls = {
-    [](platform::module_handle, int template_id, platform::dialog_procedure procedure) {
+    [](platform::module_handle, int template_id, platform::dialog_procedure procedure, void* context) {
         ++fake.created;
         fake.template_id = template_id;
         fake.procedure = procedure;
-        if (fake.next_window) procedure(fake.next_window, platform::window_message::init_dialog);
+        fake.context = context;
+        if (fake.next_window) procedure(fake.next_window, platform::window_message::init_dialog, context);
         return fake.next_window;
     },
     [](platform::window_handle window, unsigned id, unsigned milliseconds) {
@@ -62,18 +63,31 @@ protected:
     void SetUp() override {
         fake = {};
         platform::set_window_calls(&fake_calls);
-        ui::initialise_progress_display(nullptr);
-        ui::set_status_text("Updating Pelora...");
-        ui::last_refresh_time = 0;
-        ui::progress_window = nullptr;
-        run::silent_mode = false;
+        ui::initialise_progress_display(&display, &counters, nullptr);
+        ui::set_status_text(&display, "Updating Pelora...");
     }
-    void TearDown() override {
-        platform::set_window_calls(nullptr);
-        ui::progress_window = nullptr;
+    void TearDown() override { platform::set_window_calls(nullptr); }
+    bool send(platform::window_message message) {
+        return ui::progress_window_procedure(fake_window, message, &display);
     }
-    static bool send(platform::window_message message) { return ui::progress_window_procedure(fake_window, message); }
+    ui::progress_counters counters;
+    ui::progress_display display;
 };
+
+// Before the window exists the display starts afresh: counters at 0 and the
+// progress line's format from the string table.
+TEST(ProgressDisplay, InitialisationZeroesTheCountersAndLoadsTheLineFormat) {
+    ui::progress_counters counters;
+    counters.current_entry = 17;
+    counters.total_count = 125;
+    ui::progress_display display;
+    display.line_format = "stale";
+    ui::initialise_progress_display(&display, &counters, nullptr);
+    EXPECT_EQ(display.counters, &counters);
+    EXPECT_EQ(counters.current_entry.load(), 0);
+    EXPECT_EQ(counters.total_count.load(), 0);
+    EXPECT_EQ(display.line_format, "File %d of %d");
+}
 
 TEST_F(ProgressWindow, RefreshesOnlyWhenStrictlyMoreThan500msHavePassed) {
     struct tick_case {
@@ -90,23 +104,23 @@ TEST_F(ProgressWindow, RefreshesOnlyWhenStrictlyMoreThan500msHavePassed) {
         {0xFFFFFF00, 0x000000F5, true},   // 501 ms later
         {0xFFFFFFFF, 0x00010000, true},
     };
-    ui::current_entry = 3;
-    ui::total_count = 9;
+    counters.current_entry = 3;
+    counters.total_count = 9;
     for (const tick_case& c : cases) {
         SCOPED_TRACE(std::to_string(c.last) + " -> " + std::to_string(c.now));
         fake.texts.clear();
         fake.position = -1;
-        ui::last_refresh_time = c.last;
+        display.last_refresh_time = c.last;
         fake.tick = c.now;
         EXPECT_FALSE(send(platform::window_message::timer));
         if (c.refreshed) {
             EXPECT_EQ(fake.texts, (std::map<int, std::string>{{1, "Updating Pelora..."}, {2, "File 3 of 9"}}));
             EXPECT_EQ(fake.position, 3);
-            EXPECT_EQ(ui::last_refresh_time, c.now);
+            EXPECT_EQ(display.last_refresh_time, c.now);
         } else {
             EXPECT_TRUE(fake.texts.empty());
             EXPECT_EQ(fake.position, -1);
-            EXPECT_EQ(ui::last_refresh_time, c.last);
+            EXPECT_EQ(display.last_refresh_time, c.last);
         }
     }
 }
@@ -130,8 +144,8 @@ TEST_F(ProgressWindow, ShowsTheCounterClampedToTheTotalAndTheBarOverTheTotal) {
     for (const count_case& c : cases) {
         SCOPED_TRACE(c.line);
         fake.range = -1;
-        ui::current_entry = c.counter;
-        ui::total_count = c.total;
+        counters.current_entry = c.counter;
+        counters.total_count = c.total;
         now += 501;
         fake.tick = now;
         send(platform::window_message::timer);
@@ -142,11 +156,11 @@ TEST_F(ProgressWindow, ShowsTheCounterClampedToTheTotalAndTheBarOverTheTotal) {
 }
 
 TEST_F(ProgressWindow, InitialisationSetsTheRangeAndStartsTheClock) {
-    ui::total_count = 125;
+    counters.total_count = 125;
     fake.tick = 4242;
     EXPECT_TRUE(send(platform::window_message::init_dialog));
     EXPECT_EQ(fake.range, 125);
-    EXPECT_EQ(ui::last_refresh_time, 4242u);
+    EXPECT_EQ(display.last_refresh_time, 4242u);
     EXPECT_TRUE(fake.texts.empty()) << "the template's texts stay until the first refresh";
 
     // A tick within the first half second changes nothing; other messages
@@ -158,60 +172,60 @@ TEST_F(ProgressWindow, InitialisationSetsTheRangeAndStartsTheClock) {
 }
 
 TEST_F(ProgressWindow, IsCreatedFromTemplateOneWithATimerUnlessSilent) {
-    ui::total_count = 125;
+    counters.total_count = 125;
     fake.next_window = fake_window;
-    ui::create_progress_window(nullptr);
+    ui::create_progress_window(&display, nullptr, false);
     EXPECT_EQ(fake.created, 1);
     EXPECT_EQ(fake.template_id, 1);
     EXPECT_EQ(fake.procedure, &ui::progress_window_procedure);
+    EXPECT_EQ(fake.context, &display);
     EXPECT_EQ(fake.range, 125);
-    EXPECT_EQ(ui::progress_window, fake_window);
+    EXPECT_EQ(display.window, fake_window);
     EXPECT_EQ(fake.timers, (std::vector<std::pair<platform::window_handle, unsigned>>{{fake_window, 250}}));
 
     // A dialog that cannot be created leaves no window; the timer is asked
     // for all the same, so the main loop still wakes up.
     fake = {};
-    ui::create_progress_window(nullptr);
-    EXPECT_EQ(ui::progress_window, nullptr);
+    ui::create_progress_window(&display, nullptr, false);
+    EXPECT_EQ(display.window, nullptr);
     EXPECT_EQ(fake.timers, (std::vector<std::pair<platform::window_handle, unsigned>>{{nullptr, 250}}));
 
     fake = {};
-    run::silent_mode = true;
     fake.next_window = fake_window;
-    ui::create_progress_window(nullptr);
-    run::silent_mode = false;
+    ui::create_progress_window(&display, nullptr, true);
     EXPECT_EQ(fake.created, 0);
     EXPECT_TRUE(fake.timers.empty());
-    EXPECT_EQ(ui::progress_window, nullptr);
+    EXPECT_EQ(display.window, nullptr);
 }
 
 TEST_F(ProgressWindow, TheDirectBarUpdateMovesTheBarOnlyWhenThereIsAWindow) {
-    ui::current_entry = 130;
-    ui::total_count = 252;
-    ui::update_progress_bar();
+    counters.current_entry = 130;
+    counters.total_count = 252;
+    ui::update_progress_bar(display);
     EXPECT_EQ(fake.position, -1);
 
-    ui::progress_window = fake_window;
-    ui::update_progress_bar();
+    display.window = fake_window;
+    ui::update_progress_bar(display);
     EXPECT_EQ(fake.position, 130);
     EXPECT_EQ(fake.range, 252);
     EXPECT_TRUE(fake.texts.empty());
 }
 
 TEST_F(ProgressWindow, TheStatusTextHoldsAtMost255Characters) {
-    ui::set_status_text(std::string(300, 's'));
-    EXPECT_EQ(ui::status_text, std::string(255, 's'));
+    ui::set_status_text(&display, std::string(300, 's'));
+    EXPECT_EQ(display.status_text, std::string(255, 's'));
 }
 
 // The platform's own window: on the host an in-memory window drawn only on
 // a terminal, on Windows a real dialog, which needs a display.
 TEST(ProgressWindowOnThePlatform, ShowsTheTemplateThenTheRefreshedState) {
-    ui::initialise_progress_display(nullptr);
-    ui::total_count = 125;
-    run::silent_mode = false;
+    ui::progress_counters counters;
+    ui::progress_display display;
+    ui::initialise_progress_display(&display, &counters, nullptr);
+    counters.total_count = 125;
     testing::internal::CaptureStderr();
-    ui::create_progress_window(nullptr);
-    platform::window_handle window = ui::progress_window;
+    ui::create_progress_window(&display, nullptr, false);
+    platform::window_handle window = display.window;
     if (!window) {
         testing::internal::GetCapturedStderr();
         GTEST_SKIP() << "no window could be created (no display)";
@@ -221,10 +235,10 @@ TEST(ProgressWindowOnThePlatform, ShowsTheTemplateThenTheRefreshedState) {
     EXPECT_EQ(platform::bar_upper(window, IDC_PROGRESS_BAR), 125);
 
     // The next timer tick, long after the last refresh, refreshes.
-    ui::set_status_text("Updating Pelora...");
-    ui::current_entry = 40;
-    ui::total_count = 80;
-    ui::last_refresh_time = platform::tick_count() - 10000;
+    ui::set_status_text(&display, "Updating Pelora...");
+    counters.current_entry = 40;
+    counters.total_count = 80;
+    display.last_refresh_time = platform::tick_count() - 10000;
     for (int i = 0; i < 20 && platform::control_text(window, IDC_PROGRESS_LINE).empty(); ++i)
         platform::dispatch_next_message();
     EXPECT_EQ(platform::control_text(window, IDC_STATUS), "Updating Pelora...");
@@ -233,8 +247,8 @@ TEST(ProgressWindowOnThePlatform, ShowsTheTemplateThenTheRefreshedState) {
     EXPECT_EQ(platform::bar_position(window, IDC_PROGRESS_BAR), 40);
 
     // A counter past the total leaves the bar full.
-    ui::current_entry = 90;
-    ui::update_progress_bar();
+    counters.current_entry = 90;
+    ui::update_progress_bar(display);
     EXPECT_EQ(platform::bar_position(window, IDC_PROGRESS_BAR), 80);
     std::string drawn = testing::internal::GetCapturedStderr();
     EXPECT_EQ(drawn, "") << "standard error is no terminal here, so nothing is drawn";

@@ -6,9 +6,9 @@
 #include <map>
 
 #include "builder/embedded_package.h"
+#include "install/layout.h"
 #include "package/manifest.h"
 #include "platform/profile.h"
-#include "run/run_state.h"
 #include "tools/plpack/commands.h"
 
 namespace plpack {
@@ -57,8 +57,7 @@ std::string lower(std::string text) {
 // bytes given) holds; 0 when its manifest and payload agree.
 int list_package(const std::string& folder, const bytes& payload) {
     std::string status = folder + "status.ini";
-    run::manifest_path = folder + "manifest.ini";
-    run::work_folder_path.clear();
+    const package::manifest manifest{folder + "manifest.ini", ""};
     int problems = 0;
 
     char build[32];
@@ -74,10 +73,11 @@ int list_package(const std::string& folder, const bytes& payload) {
     std::printf("%-10s %5s %4s  %-32s %-12s %10s %10s\n", "Section", "Entry", "Flag", "Destination",
                 "Compressed", "Bytes", "Expanded");
     int number = 1, by_flag[5] = {};
-    for (const char* section : package::manifest_sections) {
-        for (int count = package::section_count(section); count > 0; --count, ++number) {
+    for (const install::section_layout& layout : install::layout) {
+        const char* section = layout.manifest_name;
+        for (int count = manifest.section_count(section); count > 0; --count, ++number) {
             std::string destination, cab;
-            int flag = package::read_entry(section, number, &destination, &cab);
+            int flag = manifest.read_entry(section, number, &destination, &cab);
             if (flag >= 1 && flag <= 4) ++by_flag[flag];
             if (flag == package::flag_delete || flag < 1 || flag > 4) {
                 std::printf("%-10s %5d %4d  %-32s %-12s\n", section, number, flag, destination.c_str(), "-");
@@ -107,10 +107,10 @@ int list_package(const std::string& folder, const bytes& payload) {
     }
     std::printf("Entries: %d (%d patched, %d replaced, %d deleted); TotalFiles %d\n", number - 1,
                 by_flag[package::flag_patch], by_flag[package::flag_replace] + by_flag[package::flag_replace_alternate],
-                by_flag[package::flag_delete], package::total_entries());
+                by_flag[package::flag_delete], manifest.total_entries());
     std::printf("Payload: %zu bytes, %zu records holding %llu bytes\n", payload.size(), records.size(),
                 static_cast<unsigned long long>(record_bytes));
-    if (package::total_entries() != number - 1) ++problems;
+    if (manifest.total_entries() != number - 1) ++problems;
     if (problems > 0) {
         std::fprintf(stderr, "plpack: the manifest and the payload disagree (%d problem%s)\n", problems,
                      problems == 1 ? "" : "s");

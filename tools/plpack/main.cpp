@@ -32,21 +32,34 @@ int usage_error() {
     return 2;
 }
 
-// A console tool prints what the engine would show in a message box.
+// The updater's file pass that verify runs tells its failures in message
+// boxes; a console tool prints them.
 platform::box_answer print_message(const char* text, const char* caption, platform::box_buttons buttons) {
     std::fprintf(stderr, "%s: %s\n", caption, text);
     return buttons == platform::box_buttons::ok ? platform::box_answer::ok : platform::box_answer::no;
 }
 
-const char* expand_failure(int result) {
+const char* expand_failure(patch::expand_result result) {
     switch (result) {
-    case patch::expand_cannot_open_source: return "the compressed file cannot be opened";
-    case patch::expand_bad_data: return "the file is not SZDD mode 'A' or its data ends before its expanded length";
-    case patch::expand_write_failed: return "writing the expanded file failed";
-    case patch::expand_no_memory: return "out of memory";
-    case patch::expand_cannot_open_destination: return "the destination cannot be opened for writing";
-    default: return "unknown failure";
+    case patch::expand_result::ok: return "no failure";
+    case patch::expand_result::cannot_open_source: return "the compressed file cannot be opened";
+    case patch::expand_result::bad_data:
+        return "the file is not SZDD mode 'A' or its data ends before its expanded length";
+    case patch::expand_result::write_failed: return "writing the expanded file failed";
+    case patch::expand_result::no_memory: return "out of memory";
+    case patch::expand_result::cannot_open_destination: return "the destination cannot be opened for writing";
     }
+    return "unknown failure";
+}
+
+const char* patch_failure(patch::patch_result result) {
+    switch (result) {
+    case patch::patch_result::verified: return "no failure";
+    case patch::patch_result::failed:
+        return "an input cannot be read, the patch is malformed, or the output cannot be written";
+    case patch::patch_result::checksum_mismatch: return "checksum error: the output's byte sum is not the patch's";
+    }
+    return "unknown failure";
 }
 
 // Paths reach the engine in the form it works with; messages name them as
@@ -65,11 +78,11 @@ int command_expand(const path_arg& source_arg, const path_arg& destination_arg) 
         std::fprintf(stderr, "plpack: cannot read %s\n", source_arg.typed);
         return 1;
     }
-    int result = patch::expand(copy.c_str(), destination.c_str());
+    patch::expand_result result = patch::expand(copy.c_str(), destination.c_str());
     platform::delete_file(copy.c_str());
-    if (result != patch::expand_ok) {
+    if (result != patch::expand_result::ok) {
         std::fprintf(stderr, "plpack: cannot expand %s: %s (result %d)\n", source_arg.typed, expand_failure(result),
-                     result);
+                     static_cast<int>(result));
         return 1;
     }
     return 0;
@@ -77,9 +90,10 @@ int command_expand(const path_arg& source_arg, const path_arg& destination_arg) 
 
 int command_apply(const path_arg& old_arg, const path_arg& patch_arg, const path_arg& output_arg) {
     patch::file_record patch_file{patch_arg.path}, old_file{old_arg.path}, output{output_arg.path};
-    if (patch::apply_patch(&patch_file, &old_file, &output) != 0) {
-        std::fprintf(stderr, "plpack: applying %s to %s failed; %s is not the verified new file\n",
-                     patch_arg.typed, old_arg.typed, output_arg.typed);
+    patch::patch_result result = patch::apply_patch(&patch_file, &old_file, &output);
+    if (result != patch::patch_result::verified) {
+        std::fprintf(stderr, "plpack: applying %s to %s failed: %s; %s is not the verified new file\n",
+                     patch_arg.typed, old_arg.typed, patch_failure(result), output_arg.typed);
         return 1;
     }
     return 0;

@@ -6,10 +6,10 @@
 #include <set>
 #include <vector>
 
+#include "install/layout.h"
 #include "package/manifest.h"
 #include "platform/files.h"
 #include "platform/profile.h"
-#include "run/run_state.h"
 
 namespace plpack {
 
@@ -103,15 +103,15 @@ int command_manifest(const std::string& path) {
         return 1;
     }
     // The updater's own reading, with compressed files named bare.
-    run::manifest_path = path;
-    run::work_folder_path.clear();
+    const package::manifest manifest{path, ""};
 
     problems found;
     std::map<std::string, cab_use> cabs;  // lower-case name -> first entry naming it
     int next = 1, sum = 0, by_flag[5] = {};
     std::printf("%-10s %5s %4s  %-32s %s\n", "Section", "Entry", "Flag", "Destination", "Compressed file");
-    for (const char* section : package::manifest_sections) {
-        int count = package::section_count(section);
+    for (const install::section_layout& layout : install::layout) {
+        const char* section = layout.manifest_name;
+        int count = manifest.section_count(section);
         if (count < 0) {
             found.report("[%s] NumFiles is %d; the section has no entries", section, count);
             count = 0;
@@ -127,7 +127,7 @@ int command_manifest(const std::string& path) {
             std::string dest_key = "File" + std::to_string(number) + "Dest";
             std::string cab_key = "File" + std::to_string(number) + "CAB";
             std::string destination, cab;
-            int flag = package::read_entry(section, number, &destination, &cab);
+            int flag = manifest.read_entry(section, number, &destination, &cab);
             bool has_flag = keys.count(lower(flag_key)) != 0;
             bool needs_cab = flag == package::flag_patch || flag == package::flag_replace ||
                              flag == package::flag_replace_alternate;
@@ -169,7 +169,7 @@ int command_manifest(const std::string& path) {
     char total_text[32];
     bool has_total = platform::read_profile_string("General", "TotalFiles", "", total_text, sizeof total_text,
                                                    path.c_str()) > 0;
-    int total = package::total_entries();
+    int total = manifest.total_entries();
     std::printf("TotalFiles: %s\n", has_total ? std::to_string(total).c_str() : "missing");
     std::printf("NumFiles add up to %d: %d patched, %d replaced, %d deleted\n", sum, by_flag[package::flag_patch],
                 by_flag[package::flag_replace] + by_flag[package::flag_replace_alternate],

@@ -3,14 +3,12 @@
 #include <cstdio>
 #include <map>
 
-#include "builder/install_sections.h"
-#include "install/folder_map.h"
+#include "install/layout.h"
 #include "package/manifest.h"
 #include "package/work_folder.h"
 #include "platform/files.h"
-#include "platform/profile.h"
 #include "run/file_pass.h"
-#include "run/run_state.h"
+#include "run/tell.h"
 #include "tools/plpack/commands.h"
 
 namespace plpack {
@@ -85,14 +83,15 @@ bool parse(int argc, char** argv, arguments* a) {
 // Applies the package in `work` (manifest and payload already there, the
 // payload split) to the copies, as the updater's worker does. Returns the
 // number of entries that failed.
-int apply_package(const std::string& app_copy, const std::string& dictionary_copy) {
-    for (std::size_t s = 0; s < install::section_count; ++s) {
-        const char* name = builder::section_folder_name(static_cast<install::section>(s));
-        install::section_folders[s] = name ? app_copy + "\\" + name : app_copy;
-    }
-    install::section_folders[install::dict_section] = dictionary_copy;
-    run::backup_mode = false;
-    return run::file_pass();
+int apply_package(const package::manifest& manifest, const std::string& app_copy,
+                  const std::string& dictionary_copy) {
+    run::run_context context;
+    context.manifest = manifest;
+    for (const install::section_layout& section : install::layout)
+        context.folders.folders[section.id] = section.folder_name ? app_copy + "\\" + section.folder_name : app_copy;
+    context.folders.folders[install::dict_section] = dictionary_copy;
+    ui::progress_counters progress;
+    return run::file_pass(context, &progress);
 }
 
 int verify(const arguments& a, const std::string& scratch) {
@@ -103,30 +102,31 @@ int verify(const arguments& a, const std::string& scratch) {
         }
     std::string work = scratch + "work\\";
     std::string app_copy = scratch + "app", dictionary_copy = a.dict_old.empty() ? "" : scratch + "dict";
-    std::vector<std::uint8_t> manifest, payload;
-    if (!read_whole_file(a.package_folder + "\\manifest.ini", &manifest) ||
+    std::vector<std::uint8_t> manifest_bytes, payload;
+    if (!read_whole_file(a.package_folder + "\\manifest.ini", &manifest_bytes) ||
         !read_whole_file(a.package_folder + "\\payload.bin", &payload))
         return 1;
     if (!copy_tree(a.old_folder, app_copy) || (!a.dict_old.empty() && !copy_tree(a.dict_old, dictionary_copy)))
         return 1;
     if (platform::create_directory(work.c_str()) == platform::create_directory_result::failed ||
-        !write_whole_file(work + package::manifest_file_name, manifest))
+        !write_whole_file(work + package::manifest_file_name, manifest_bytes))
         return 1;
 
-    run::work_folder_path = work;
-    run::manifest_path = work + package::manifest_file_name;
-    if (a.dict_old.empty() && package::section_count("Dict") > 0) {
+    package::manifest manifest{work + package::manifest_file_name, work};
+    if (a.dict_old.empty() && manifest.section_count("Dict") > 0) {
         std::fprintf(stderr,
                      "plpack: the package changes dictionary files; give --dict-old and --dict-new to verify it\n");
         return 1;
     }
-    if (package::write_payload_records(payload.data(), static_cast<std::uint32_t>(payload.size()), work) != 1) {
-        std::fprintf(stderr, "plpack: the payload of %s cannot be split into its records\n",
-                     a.package_folder.c_str());
+    package::split_result split =
+        package::write_payload_records(payload.data(), static_cast<std::uint32_t>(payload.size()), work, {});
+    if (split != package::split_result::written) {
+        std::fprintf(stderr, "plpack: the payload of %s cannot be split into its records (%s)\n",
+                     a.package_folder.c_str(), run::split_failure_text(split));
         return 1;
     }
 
-    int failed = apply_package(app_copy, dictionary_copy);
+    int failed = apply_package(manifest, app_copy, dictionary_copy);
     int differences = compare_trees(app_copy, a.new_folder, "");
     if (!a.dict_old.empty()) differences += compare_trees(dictionary_copy, a.dict_new, "dictionary: ");
     if (failed > 0)
