@@ -1,6 +1,10 @@
 // Finding the installed application through its registered open command
 // (or an open-file dialog) and accepting only the builds this package can
 // update, recognised by the byte sum of their executable.
+//
+// Errors in install/: a lookup returns false, or an empty optional, when
+// it found nothing; only locate_application tells the user why, since the
+// message names what it could not find.
 #pragma once
 
 #include <array>

@@ -1,5 +1,11 @@
 // Files and folders: the thin layer over CreateFileA and its companions.
 // Paths are Windows paths on both builds (drive letter, backslashes).
+//
+// Errors in platform/: each call reports failure as the Windows call it
+// stands for does, reduced to what the callers use: false, an invalid
+// handle (invalid_file, invalid_find, no_mutex, nullptr), or a sentinel
+// value its declaration names. Only the message box and the dialogs show
+// anything.
 #pragma once
 
 #include <cstdint>

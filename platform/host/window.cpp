@@ -1,7 +1,7 @@
-// The host's progress window: the dialog's three elements kept in memory
-// and, when standard error is a terminal, drawn there as three lines (the
-// status, the progress line and a text bar), redrawn in place on every
-// change. Timers fall due in get_message and fire in dispatch_message.
+// The host's dialogs: the controls of a registered template kept in memory
+// and, when standard error is a terminal, drawn there one line each (a text,
+// or a bar of 40 cells), redrawn in place on every change. Timers fall due
+// in get_message and fire in dispatch_message.
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "platform/host/console.h"
+#include "platform/host/dialog_templates.h"
 #include "platform/native.h"
 #include "platform/window.h"
-#include "ui/resource_ids.h"
 
 namespace platform {
 
@@ -33,6 +33,7 @@ struct control {
 struct host_window {
     dialog_procedure procedure = nullptr;
     void* context = nullptr;
+    std::vector<host::dialog_control> layout;  // the template's controls, in drawing order
     std::map<int, control> controls;
     bool on_terminal = false;
 };
@@ -46,23 +47,31 @@ struct host_timer {
 
 std::mutex windows_mutex;
 std::vector<host_timer> timers;
+std::map<int, std::vector<host::dialog_control>> templates;
 std::atomic<bool> drawn_at_bottom{false};
 
 host_window* to_host(window_handle window) { return static_cast<host_window*>(window); }
 
 void draw(host_window* window) {
     if (!window->on_terminal) return;
-    const control& bar = window->controls[IDC_PROGRESS_BAR];
     constexpr int width = 40;
-    int filled = bar.upper > 0 ? bar.position * width / bar.upper : 0;
-    std::string cells = std::string(static_cast<std::size_t>(filled), '#') + std::string(width - filled, '.');
-    std::string lines = "\x1b[2K" + window->controls[IDC_STATUS].text + "\n\x1b[2K" +
-                        window->controls[IDC_PROGRESS_LINE].text + "\n\x1b[2K[" + cells + "]\n";
+    std::string lines;
+    for (const host::dialog_control& item : window->layout) {
+        const control& c = window->controls[item.id];
+        lines += "\x1b[2K";
+        if (item.is_bar) {
+            int filled = c.upper > 0 ? c.position * width / c.upper : 0;
+            lines += "[" + std::string(static_cast<std::size_t>(filled), '#') + std::string(width - filled, '.') + "]";
+        } else {
+            lines += c.text;
+        }
+        lines += "\n";
+    }
     static std::string last_drawn;
-    // Back over the three lines drawn last time, unless other text came since.
+    // Back over the lines drawn last time, unless other text came since.
     if (drawn_at_bottom.exchange(true)) {
         if (lines == last_drawn) return;
-        std::fputs("\x1b[3F", stderr);
+        std::fprintf(stderr, "\x1b[%zuF", window->layout.size());
     }
     std::fputs(lines.c_str(), stderr);
     std::fflush(stderr);
@@ -112,19 +121,31 @@ void dispatch_message(const queued_message& message) {
 }
 
 namespace host {
+
 void note_console_output() { drawn_at_bottom = false; }
+
+void register_dialog_template(int template_id, std::vector<dialog_control> controls) {
+    std::lock_guard lock(windows_mutex);
+    templates[template_id] = std::move(controls);
+}
+
 }  // namespace host
 
 namespace native {
 
 window_handle create_dialog(module_handle, int template_id, dialog_procedure procedure, void* context) {
-    if (template_id != IDD_PROGRESS) return nullptr;
+    std::vector<host::dialog_control> layout;
+    {
+        std::lock_guard lock(windows_mutex);
+        auto found = templates.find(template_id);
+        if (found == templates.end()) return nullptr;
+        layout = found->second;
+    }
     auto* window = new host_window;  // lives as long as the process, as the dialog does
     window->procedure = procedure;
     window->context = context;
-    window->controls[IDC_STATUS].text = TXT_STARTING;
-    window->controls[IDC_PROGRESS_LINE].text = "";
-    window->controls[IDC_PROGRESS_BAR].text = TXT_PROGRESS_BAR;
+    window->layout = layout;
+    for (const host::dialog_control& item : layout) window->controls[item.id].text = item.text;
     window->on_terminal = isatty(STDERR_FILENO) != 0;
     if (procedure) procedure(window, window_message::init_dialog, context);
     std::lock_guard lock(windows_mutex);
