@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "formats/szdd.h"
 #include "patch/apply_patch.h"
 #include "patch/expand.h"
 #include "patch/patch_body.h"
-#include "patch/szdd_decoder.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/ui.h"
@@ -71,16 +71,16 @@ const bytes& compressed_sample() {
 
 void BM_SzddDecodeInMemory(benchmark::State& state) {
     const bytes& compressed = compressed_sample();
-    patch::szdd_header header;
-    patch::parse_szdd_header(compressed, &header);
+    formats::szdd_header header;
+    formats::parse_szdd_header(compressed, &header);
     bytes out(header.expanded_length);
     for (auto _ : state) {
-        patch::szdd_decoder decoder;
-        patch::szdd_decoder_start(&decoder, header.expanded_length);
+        formats::szdd_decoder decoder;
+        formats::szdd_decoder_start(&decoder, header.expanded_length);
         std::size_t used = 0;
-        std::span<const std::uint8_t> input(compressed.data() + patch::szdd_header_size,
-                                            compressed.size() - patch::szdd_header_size);
-        benchmark::DoNotOptimize(patch::szdd_decode(&decoder, input, &used, out));
+        std::span<const std::uint8_t> input(compressed.data() + formats::szdd_header_size,
+                                            compressed.size() - formats::szdd_header_size);
+        benchmark::DoNotOptimize(formats::szdd_decode(&decoder, input, &used, out));
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * header.expanded_length);
 }
@@ -89,8 +89,8 @@ BENCHMARK(BM_SzddDecodeInMemory)->Unit(benchmark::kMillisecond);
 // The whole expand operation: file in, 32000-byte reads, file out.
 void BM_ExpandFile(benchmark::State& state) {
     const bytes& compressed = compressed_sample();
-    patch::szdd_header header;
-    patch::parse_szdd_header(compressed, &header);
+    formats::szdd_header header;
+    formats::parse_szdd_header(compressed, &header);
     std::string source = platform::path_from_command_line(scratch("expand.cab").c_str());
     std::string target = platform::path_from_command_line(scratch("expand.out").c_str());
     for (auto _ : state) {
