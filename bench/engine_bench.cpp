@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/little_endian.h"
 #include "formats/szdd.h"
 #include "patch/apply_patch.h"
 #include "patch/expand.h"
@@ -115,8 +116,7 @@ bytes sample_patch(const bytes& old_file, bytes* new_file) {
             std::uint32_t source = random() % (old_file.size() - 5000), copy = 1000 + random() % 3000, literal = 8;
             std::uint32_t next = static_cast<std::uint32_t>(cursor + 100);
             body.push_back(patch::op_block);
-            for (std::uint32_t v : {source, copy, literal, next})
-                for (int i = 0; i < 4; ++i) body.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+            for (std::uint32_t v : {source, copy, literal, next}) formats::append_u32(&body, v);
             new_file->insert(new_file->end(), old_file.begin() + source, old_file.begin() + source + copy);
             for (std::uint32_t i = 0; i < literal; ++i) {
                 body.push_back(static_cast<std::uint8_t>(i));
@@ -140,7 +140,7 @@ bytes sample_patch(const bytes& old_file, bytes* new_file) {
     }
     std::uint32_t sum = 0;
     for (std::uint8_t b : *new_file) sum += static_cast<std::uint32_t>(static_cast<std::int8_t>(b));
-    for (int i = 0; i < 4; ++i) body.push_back(static_cast<std::uint8_t>(sum >> (8 * i)));
+    formats::append_u32(&body, sum);
     return body;
 }
 

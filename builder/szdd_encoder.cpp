@@ -6,6 +6,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "formats/little_endian.h"
 #include "formats/szdd.h"
 
 namespace builder {
@@ -180,7 +181,7 @@ std::vector<std::uint8_t> szdd_compress(std::span<const std::uint8_t> data) {
     std::memcpy(out.data(), formats::szdd_magic, sizeof formats::szdd_magic);
     out[8] = 'A';
     out[9] = 0;
-    for (int i = 0; i < 4; ++i) out[10 + i] = static_cast<std::uint8_t>(size >> (8 * i));
+    formats::store_u32(&out[10], size);
     out.reserve(out.size() + size / 2 + 64);
 
     std::vector<std::uint8_t> text(prefix + std::size_t{size} + padding, ' ');

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/little_endian.h"
 #include "formats/szdd.h"
 #include "platform/files.h"
 #include "platform/host/host_path.h"
@@ -33,7 +34,7 @@ struct two_parts {
     std::span<const std::uint8_t> first, second;
 };
 inline two_parts split_input(const std::uint8_t* data, std::size_t size) {
-    std::size_t first_length = static_cast<std::size_t>(data[0] | data[1] << 8);
+    std::size_t first_length = formats::load_u16(data);
     if (first_length > size - 2) first_length = size - 2;
     return {{data + 2, first_length}, {data + 2 + first_length, size - 2 - first_length}};
 }

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <string>
 
+#include "formats/little_endian.h"
 #include "patch/szdd_fixtures.h"
 #include "support/test_support.h"
 
@@ -76,7 +77,7 @@ TEST(SzddDecoder, StopsAtTheExpandedLength) {
     for (std::uint32_t length : {0u, 1u, 17u, 39999u}) {
         SCOPED_TRACE(length);
         bytes shorter = compressed;
-        for (int i = 0; i < 4; ++i) shorter[10 + i] = static_cast<std::uint8_t>(length >> (8 * i));
+        formats::store_u32(&shorter[10], length);
         bytes expected(original.begin(), original.begin() + length);
         EXPECT_EQ(decode_in_pieces(shorter, 1 << 20, 32000), expected);
         EXPECT_EQ(decode_in_pieces(shorter, 3, 7), expected);
