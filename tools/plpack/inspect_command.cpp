@@ -4,13 +4,13 @@
 #include <cstdio>
 #include <map>
 
-#include "builder/embedded_package.h"
 #include "formats/payload.h"
 #include "formats/szdd.h"
 #include "package/manifest.h"
 #include "platform/profile.h"
 #include "run/run_state.h"
 #include "tools/plpack/commands.h"
+#include "tools/plpack/embedded_package.h"
 
 namespace plpack {
 
@@ -133,9 +133,9 @@ int command_inspect(const std::string& path) {
 
     bytes image;
     if (!read_whole_file(path, &image)) return 1;
-    builder::embedded_package package;
+    embedded_package package;
     std::string problem;
-    if (!builder::find_embedded_package(image, &package, &problem)) {
+    if (!find_embedded_package(image, &package, &problem)) {
         std::fprintf(stderr, "plpack: %s carries no update package: %s\n", path.c_str(), problem.c_str());
         return 1;
     }
