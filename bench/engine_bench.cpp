@@ -11,10 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "formats/little_endian.h"
+#include "formats/szdd.h"
 #include "patch/apply_patch.h"
 #include "patch/expand.h"
 #include "patch/patch_body.h"
-#include "patch/szdd_decoder.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/ui.h"
@@ -71,16 +72,16 @@ const bytes& compressed_sample() {
 
 void BM_SzddDecodeInMemory(benchmark::State& state) {
     const bytes& compressed = compressed_sample();
-    patch::szdd_header header;
-    patch::parse_szdd_header(compressed, &header);
+    formats::szdd_header header;
+    formats::parse_szdd_header(compressed, &header);
     bytes out(header.expanded_length);
     for (auto _ : state) {
-        patch::szdd_decoder decoder;
-        patch::szdd_decoder_start(&decoder, header.expanded_length);
+        formats::szdd_decoder decoder;
+        formats::szdd_decoder_start(&decoder, header.expanded_length);
         std::size_t used = 0;
-        std::span<const std::uint8_t> input(compressed.data() + patch::szdd_header_size,
-                                            compressed.size() - patch::szdd_header_size);
-        benchmark::DoNotOptimize(patch::szdd_decode(&decoder, input, &used, out));
+        std::span<const std::uint8_t> input(compressed.data() + formats::szdd_header_size,
+                                            compressed.size() - formats::szdd_header_size);
+        benchmark::DoNotOptimize(formats::szdd_decode(&decoder, input, &used, out));
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * header.expanded_length);
 }
@@ -89,8 +90,8 @@ BENCHMARK(BM_SzddDecodeInMemory)->Unit(benchmark::kMillisecond);
 // The whole expand operation: file in, 32000-byte reads, file out.
 void BM_ExpandFile(benchmark::State& state) {
     const bytes& compressed = compressed_sample();
-    patch::szdd_header header;
-    patch::parse_szdd_header(compressed, &header);
+    formats::szdd_header header;
+    formats::parse_szdd_header(compressed, &header);
     std::string source = platform::path_from_command_line(scratch("expand.cab").c_str());
     std::string target = platform::path_from_command_line(scratch("expand.out").c_str());
     for (auto _ : state) {
@@ -115,8 +116,7 @@ bytes sample_patch(const bytes& old_file, bytes* new_file) {
             std::uint32_t source = random() % (old_file.size() - 5000), copy = 1000 + random() % 3000, literal = 8;
             std::uint32_t next = static_cast<std::uint32_t>(cursor + 100);
             body.push_back(patch::op_block);
-            for (std::uint32_t v : {source, copy, literal, next})
-                for (int i = 0; i < 4; ++i) body.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+            for (std::uint32_t v : {source, copy, literal, next}) formats::append_u32(&body, v);
             new_file->insert(new_file->end(), old_file.begin() + source, old_file.begin() + source + copy);
             for (std::uint32_t i = 0; i < literal; ++i) {
                 body.push_back(static_cast<std::uint8_t>(i));
@@ -140,7 +140,7 @@ bytes sample_patch(const bytes& old_file, bytes* new_file) {
     }
     std::uint32_t sum = 0;
     for (std::uint8_t b : *new_file) sum += static_cast<std::uint32_t>(static_cast<std::int8_t>(b));
-    for (int i = 0; i < 4; ++i) body.push_back(static_cast<std::uint8_t>(sum >> (8 * i)));
+    formats::append_u32(&body, sum);
     return body;
 }
 

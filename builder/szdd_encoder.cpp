@@ -6,7 +6,8 @@
 #include <memory>
 #include <stdexcept>
 
-#include "patch/szdd_decoder.h"
+#include "formats/little_endian.h"
+#include "formats/szdd.h"
 
 namespace builder {
 
@@ -176,11 +177,11 @@ std::vector<std::uint8_t> szdd_compress(std::span<const std::uint8_t> data) {
         throw std::length_error("SZDD holds files below 4 GiB only");
     const std::uint32_t size = static_cast<std::uint32_t>(data.size());
 
-    std::vector<std::uint8_t> out(patch::szdd_header_size);
-    std::memcpy(out.data(), patch::szdd_magic, sizeof patch::szdd_magic);
+    std::vector<std::uint8_t> out(formats::szdd_header_size);
+    std::memcpy(out.data(), formats::szdd_magic, sizeof formats::szdd_magic);
     out[8] = 'A';
     out[9] = 0;
-    for (int i = 0; i < 4; ++i) out[10 + i] = static_cast<std::uint8_t>(size >> (8 * i));
+    formats::store_u32(&out[10], size);
     out.reserve(out.size() + size / 2 + 64);
 
     std::vector<std::uint8_t> text(prefix + std::size_t{size} + padding, ' ');

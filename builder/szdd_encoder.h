@@ -1,4 +1,4 @@
-// SZDD (mode 'A') compression, the counterpart of patch/szdd_decoder.h.
+// SZDD (mode 'A') compression, the counterpart of formats/szdd.h.
 // Matches reach back at most 4095 bytes into the data already written or
 // into the window's initial spaces, and decoders copy them one byte at a
 // time, so a match may overlap the bytes it produces.

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/little_endian.h"
 #include "fuzz_support.h"
 #include "patch/apply_patch.h"
 #include "patch/byte_sum.h"
@@ -32,9 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         bool ran = patch::run_patch_body(old_data, patch_file.first(patch_file.size() - 4), &out) ==
                    patch::body_result::ok;
         patch::output_finish(&out);
-        const std::uint8_t* s = patch_file.data() + patch_file.size() - 4;
-        std::uint32_t stored = static_cast<std::uint32_t>(s[0]) | static_cast<std::uint32_t>(s[1]) << 8 |
-                               static_cast<std::uint32_t>(s[2]) << 16 | static_cast<std::uint32_t>(s[3]) << 24;
+        std::uint32_t stored = formats::load_u32(patch_file.data() + patch_file.size() - 4);
         should_succeed = ran && patch::byte_sum(expected) == stored;
         should_log = ran && !should_succeed;
     }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "builder/diff.h"
+#include "formats/little_endian.h"
 #include "fuzz_support.h"
 #include "patch/byte_sum.h"
 #include "patch/patch_body.h"
@@ -21,9 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::uint8_t> made = builder::make_patch(old_data, new_data);
     fuzz::require(made.size() >= 4, "the patch has no byte sum");
     std::span<const std::uint8_t> body(made.data(), made.size() - 4);
-    const std::uint8_t* sum = made.data() + made.size() - 4;
-    std::uint32_t stored = static_cast<std::uint32_t>(sum[0]) | static_cast<std::uint32_t>(sum[1]) << 8 |
-                           static_cast<std::uint32_t>(sum[2]) << 16 | static_cast<std::uint32_t>(sum[3]) << 24;
+    std::uint32_t stored = formats::load_u32(made.data() + made.size() - 4);
     fuzz::require(stored == patch::byte_sum(new_data), "the patch's byte sum is not the new data's");
 
     std::vector<std::uint8_t> rebuilt;

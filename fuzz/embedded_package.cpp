@@ -4,8 +4,8 @@
 #include <span>
 #include <string>
 
-#include "builder/embedded_package.h"
 #include "fuzz_support.h"
+#include "tools/plpack/embedded_package.h"
 
 namespace {
 
@@ -19,9 +19,9 @@ bool inside(std::span<const std::uint8_t> part, std::span<const std::uint8_t> im
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::span<const std::uint8_t> image(data, size);
-    builder::embedded_package found;
+    plpack::embedded_package found;
     std::string problem;
-    if (builder::find_embedded_package(image, &found, &problem)) {
+    if (plpack::find_embedded_package(image, &found, &problem)) {
         fuzz::require(inside(found.status, image) && inside(found.manifest, image) && inside(found.payload, image),
                       "a resource found lies outside the image");
     } else {

@@ -12,7 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "patch/szdd_decoder.h"
+#include "formats/little_endian.h"
+#include "formats/szdd.h"
 #include "platform/files.h"
 #include "platform/host/host_path.h"
 #include "platform/ui.h"
@@ -33,7 +34,7 @@ struct two_parts {
     std::span<const std::uint8_t> first, second;
 };
 inline two_parts split_input(const std::uint8_t* data, std::size_t size) {
-    std::size_t first_length = static_cast<std::size_t>(data[0] | data[1] << 8);
+    std::size_t first_length = formats::load_u16(data);
     if (first_length > size - 2) first_length = size - 2;
     return {{data + 2, first_length}, {data + 2 + first_length, size - 2 - first_length}};
 }
@@ -61,12 +62,12 @@ struct size_source {
 // makes at most 18, so no input byte makes more than 9.
 inline std::vector<std::uint8_t> szdd_decode_whole(std::span<const std::uint8_t> items,
                                                    std::uint32_t expanded_length) {
-    auto decoder = std::make_unique<patch::szdd_decoder>();
-    patch::szdd_decoder_start(decoder.get(), expanded_length);
+    auto decoder = std::make_unique<formats::szdd_decoder>();
+    formats::szdd_decoder_start(decoder.get(), expanded_length);
     std::size_t bound = items.size() * 9 + 18;
     std::vector<std::uint8_t> out(std::min<std::size_t>(expanded_length, bound));
     std::size_t consumed = 0;
-    std::size_t produced = patch::szdd_decode(decoder.get(), items, &consumed, out);
+    std::size_t produced = formats::szdd_decode(decoder.get(), items, &consumed, out);
     require(consumed <= items.size(), "the decoder used more input than it was given");
     require(produced <= out.size(), "the decoder produced more than its output holds");
     require(decoder->remaining == expanded_length - produced, "the decoder's remaining count is off");
@@ -79,8 +80,8 @@ inline std::vector<std::uint8_t> szdd_decode_whole(std::span<const std::uint8_t>
 // again with the next chunk, the output taken in pieces of 1 to 64 bytes.
 inline std::vector<std::uint8_t> szdd_decode_chunked(std::span<const std::uint8_t> items,
                                                      std::uint32_t expanded_length, size_source sizes) {
-    auto decoder = std::make_unique<patch::szdd_decoder>();
-    patch::szdd_decoder_start(decoder.get(), expanded_length);
+    auto decoder = std::make_unique<formats::szdd_decoder>();
+    formats::szdd_decoder_start(decoder.get(), expanded_length);
     std::vector<std::uint8_t> out;
     std::uint8_t piece[64];
     std::size_t at = 0, end = 0;
@@ -92,7 +93,7 @@ inline std::vector<std::uint8_t> szdd_decode_chunked(std::span<const std::uint8_
         std::size_t consumed = 0;
         std::uint32_t remaining = decoder->remaining;
         std::size_t produced =
-            patch::szdd_decode(decoder.get(), items.subspan(at, end - at), &consumed, {piece, capacity});
+            formats::szdd_decode(decoder.get(), items.subspan(at, end - at), &consumed, {piece, capacity});
         require(consumed <= end - at, "the decoder used more input than it was given");
         require(produced <= capacity && produced <= remaining, "the decoder produced more than it may");
         require(decoder->remaining == remaining - produced, "the decoder's remaining count is off");

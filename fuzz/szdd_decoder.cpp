@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <span>
 
+#include "formats/szdd.h"
 #include "fuzz_support.h"
-#include "patch/szdd_decoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1) return 0;
@@ -17,9 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::size_source sizes{{data + 1, schedule}};
     std::span<const std::uint8_t> file(data + 1 + schedule, size - 1 - schedule);
 
-    patch::szdd_header header{};
-    if (!patch::parse_szdd_header(file, &header)) return 0;
-    auto items = file.subspan(patch::szdd_header_size);
+    formats::szdd_header header{};
+    if (!formats::parse_szdd_header(file, &header)) return 0;
+    auto items = file.subspan(formats::szdd_header_size);
     auto whole = fuzz::szdd_decode_whole(items, header.expanded_length);
     auto chunked = fuzz::szdd_decode_chunked(items, header.expanded_length, sizes);
     fuzz::require(whole == chunked, "decoding in chunks gave other bytes than decoding at once");

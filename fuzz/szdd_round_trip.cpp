@@ -5,18 +5,18 @@
 #include <vector>
 
 #include "builder/szdd_encoder.h"
+#include "formats/szdd.h"
 #include "fuzz_support.h"
-#include "patch/szdd_decoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size > 64 * 1024) return 0;
     std::span<const std::uint8_t> original(data, size);
     std::vector<std::uint8_t> file = builder::szdd_compress(original);
 
-    patch::szdd_header header{};
-    fuzz::require(patch::parse_szdd_header(file, &header), "the compressor's header does not parse");
+    formats::szdd_header header{};
+    fuzz::require(formats::parse_szdd_header(file, &header), "the compressor's header does not parse");
     fuzz::require(header.mode == 'A' && header.expanded_length == size, "the compressor's header is wrong");
-    auto items = std::span<const std::uint8_t>(file).subspan(patch::szdd_header_size);
+    auto items = std::span<const std::uint8_t>(file).subspan(formats::szdd_header_size);
     // A literal costs 9 bits: no file grows by more than that, header aside.
     fuzz::require(items.size() <= (size * 9 + 7) / 8, "the compressed items are longer than literals would be");
 

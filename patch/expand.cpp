@@ -4,7 +4,7 @@
 #include <memory>
 #include <new>
 
-#include "patch/szdd_decoder.h"
+#include "formats/szdd.h"
 #include "platform/files.h"
 #include "platform/lz.h"
 
@@ -22,11 +22,11 @@ bool read_expanded_length(const char* source, std::uint32_t* length, bool* opene
         platform::create_file(source, platform::access::read, platform::disposition::open_existing));
     *opened = file.valid();
     if (!file.valid()) return false;
-    std::uint8_t bytes[szdd_header_size];
+    std::uint8_t bytes[formats::szdd_header_size];
     std::uint32_t got = 0;
-    szdd_header header;
+    formats::szdd_header header;
     if (!platform::read_file(file.get(), bytes, sizeof bytes, &got) || got != sizeof bytes ||
-        !parse_szdd_header(bytes, &header) || header.mode != 'A')
+        !formats::parse_szdd_header(bytes, &header) || header.mode != 'A')
         return false;
     *length = header.expanded_length;
     return true;

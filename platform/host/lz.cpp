@@ -9,7 +9,7 @@
 #include <memory>
 #include <mutex>
 
-#include "patch/szdd_decoder.h"
+#include "formats/szdd.h"
 #include "platform/host/host_path.h"
 #include "platform/lz.h"
 
@@ -25,7 +25,7 @@ struct lz_stream {
     int fd = -1;
     bool plain = false;
     bool end_of_input = false;
-    patch::szdd_decoder decoder;
+    formats::szdd_decoder decoder;
     std::uint8_t input[1 << 16];
     std::size_t input_pos = 0;
     std::size_t input_end = 0;
@@ -63,14 +63,14 @@ int lz_open_file(const char* path) {
     s->fd = ::open(host::to_host(path).c_str(), O_RDONLY | O_CLOEXEC);
     if (s->fd < 0) return -2;
     refill(s.get());
-    patch::szdd_header header;
-    if (patch::parse_szdd_header({s->input, s->input_end}, &header)) {
+    formats::szdd_header header;
+    if (formats::parse_szdd_header({s->input, s->input_end}, &header)) {
         if (header.mode != 'A') {
             ::close(s->fd);
             return lz_error_unknown_method;
         }
-        s->input_pos = patch::szdd_header_size;
-        patch::szdd_decoder_start(&s->decoder, header.expanded_length);
+        s->input_pos = formats::szdd_header_size;
+        formats::szdd_decoder_start(&s->decoder, header.expanded_length);
     } else {
         s->plain = true;
     }
@@ -97,8 +97,8 @@ int lz_read(int handle, void* buffer, int n) {
         } else {
             if (s->decoder.remaining == 0) break;
             std::size_t used = 0;
-            made = patch::szdd_decode(&s->decoder, {s->input + s->input_pos, available}, &used,
-                                      {out + produced, static_cast<std::size_t>(n) - produced});
+            made = formats::szdd_decode(&s->decoder, {s->input + s->input_pos, available}, &used,
+                                        {out + produced, static_cast<std::size_t>(n) - produced});
             s->input_pos += used;
             if (made == 0 && used == 0) {
                 if (s->end_of_input) {

@@ -5,8 +5,8 @@
 #include <random>
 #include <string>
 
+#include "formats/szdd.h"
 #include "patch/expand.h"
-#include "patch/szdd_decoder.h"
 #include "support/test_support.h"
 
 namespace {
@@ -73,7 +73,7 @@ std::vector<encoder_case> encoder_cases() {
 // written), and that the items cover the expanded length exactly, padding
 // bits of the last flag byte aside.
 void check_items(const bytes& file, std::uint32_t expanded, const std::string& name) {
-    std::size_t at = patch::szdd_header_size;
+    std::size_t at = formats::szdd_header_size;
     std::uint32_t write_pos = 4096 - 16;
     std::uint64_t produced = 0;
     while (at < file.size()) {
@@ -98,29 +98,29 @@ void check_items(const bytes& file, std::uint32_t expanded, const std::string& n
 }
 
 bytes decode(const bytes& file) {
-    patch::szdd_header header;
-    if (!patch::parse_szdd_header(file, &header)) return {};
+    formats::szdd_header header;
+    if (!formats::parse_szdd_header(file, &header)) return {};
     bytes out(header.expanded_length);
-    patch::szdd_decoder decoder;
-    patch::szdd_decoder_start(&decoder, header.expanded_length);
+    formats::szdd_decoder decoder;
+    formats::szdd_decoder_start(&decoder, header.expanded_length);
     std::size_t used = 0;
-    std::span<const std::uint8_t> input(file.data() + patch::szdd_header_size, file.size() - patch::szdd_header_size);
-    out.resize(patch::szdd_decode(&decoder, input, &used, out));
+    std::span<const std::uint8_t> input(file.data() + formats::szdd_header_size, file.size() - formats::szdd_header_size);
+    out.resize(formats::szdd_decode(&decoder, input, &used, out));
     return out;
 }
 
 TEST(SzddCompress, RoundTripsThroughTheDecoder) {
     for (const encoder_case& c : encoder_cases()) {
         bytes file = builder::szdd_compress(c.data);
-        patch::szdd_header header;
-        ASSERT_TRUE(patch::parse_szdd_header(file, &header)) << c.name;
+        formats::szdd_header header;
+        ASSERT_TRUE(formats::parse_szdd_header(file, &header)) << c.name;
         EXPECT_EQ(header.mode, 'A') << c.name;
         EXPECT_EQ(header.last_character, 0) << c.name;
         EXPECT_EQ(header.expanded_length, c.data.size()) << c.name;
         EXPECT_EQ(decode(file), c.data) << c.name;
         check_items(file, static_cast<std::uint32_t>(c.data.size()), c.name);
         // Never more than a flag bit per literal over the plain data.
-        EXPECT_LE(file.size(), patch::szdd_header_size + c.data.size() + (c.data.size() + 7) / 8) << c.name;
+        EXPECT_LE(file.size(), formats::szdd_header_size + c.data.size() + (c.data.size() + 7) / 8) << c.name;
     }
 }
 
@@ -132,9 +132,9 @@ TEST(SzddCompress, UsesTheInitialSpacesAndRepeats) {
     };
     const size_case cases[] = {
         // One flag byte and one match: the spaces come from the initial window.
-        {"18 spaces", repeated(18, ' '), patch::szdd_header_size + 3},
+        {"18 spaces", repeated(18, ' '), formats::szdd_header_size + 3},
         // Runs are matches that overlap what they write: 18 bytes per 2.
-        {"100000 zeros", repeated(100000, 0), patch::szdd_header_size + 100000 / 18 * 17 / 8 + 16},
+        {"100000 zeros", repeated(100000, 0), formats::szdd_header_size + 100000 / 18 * 17 / 8 + 16},
         {"periodic data at the farthest distance", periodic(40950, 4095), 4095 + 4095 / 8 + 40950 / 18 * 17 / 8 + 64},
         {"text", text_like(60000, 2), 60000 / 3},
     };

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/little_endian.h"
 #include "support/test_support.h"
 
 namespace szdd_fixtures {
@@ -25,7 +26,7 @@ inline const std::vector<std::string>& compressed_fixtures() {
 // A 14-byte SZDD header followed by `data`.
 inline bytes szdd_file(std::uint32_t expanded_length, const bytes& data, std::uint8_t mode = 'A') {
     bytes file = {'S', 'Z', 'D', 'D', 0x88, 0xF0, 0x27, 0x33, mode, 0};
-    for (int shift = 0; shift < 32; shift += 8) file.push_back(static_cast<std::uint8_t>(expanded_length >> shift));
+    formats::append_u32(&file, expanded_length);
     file.insert(file.end(), data.begin(), data.end());
     return file;
 }

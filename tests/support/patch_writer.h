@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "formats/little_endian.h"
 #include "support/test_support.h"
 
 namespace testing_support {
@@ -20,9 +21,7 @@ inline void put_u16(bytes* out, std::uint32_t value) {
     out->push_back(static_cast<std::uint8_t>(value >> 8));
 }
 
-inline void put_u32(bytes* out, std::uint32_t value) {
-    for (int shift = 0; shift < 32; shift += 8) out->push_back(static_cast<std::uint8_t>(value >> shift));
-}
+inline void put_u32(bytes* out, std::uint32_t value) { formats::append_u32(out, value); }
 
 // Copies `count` old bytes from the old cursor, then writes `literal`.
 inline void put_run(bytes* body, run_form form, std::uint32_t count, std::uint8_t literal) {

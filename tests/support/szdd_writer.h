@@ -7,14 +7,14 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "formats/little_endian.h"
 #include "support/test_support.h"
 
 namespace testing_support {
 
 inline bytes szdd_literals(const bytes& content) {
     bytes file = {'S', 'Z', 'D', 'D', 0x88, 0xF0, 0x27, 0x33, 'A', 0};
-    const std::uint32_t length = static_cast<std::uint32_t>(content.size());
-    for (int shift = 0; shift < 32; shift += 8) file.push_back(static_cast<std::uint8_t>(length >> shift));
+    formats::append_u32(&file, static_cast<std::uint32_t>(content.size()));
     for (std::size_t at = 0; at < content.size(); at += 8) {
         std::size_t n = content.size() - at < 8 ? content.size() - at : 8;
         file.push_back(static_cast<std::uint8_t>((1u << n) - 1));

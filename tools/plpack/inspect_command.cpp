@@ -1,15 +1,16 @@
 // plpack inspect PACKAGE-or-UPDATER: the build number, the manifest's
 // entries and the payload's records of a package folder (status.ini,
 // manifest.ini, payload.bin) or of a built updater that carries one.
-#include <algorithm>
 #include <cstdio>
 #include <map>
 
-#include "builder/embedded_package.h"
+#include "formats/payload.h"
+#include "formats/szdd.h"
 #include "install/layout.h"
 #include "package/manifest.h"
 #include "platform/profile.h"
 #include "tools/plpack/commands.h"
+#include "tools/plpack/embedded_package.h"
 
 namespace plpack {
 
@@ -24,27 +25,22 @@ struct record {
     bool named = false;
 };
 
-std::uint32_t u32_at(const std::uint8_t* p) {
-    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
-}
-
 // The records by their file names ("temp2.cab" upward, lower case); false
 // when the last record is cut short.
 bool read_records(const bytes& payload, std::map<std::string, record>* records) {
     std::size_t position = 0;
+    std::span<const std::uint8_t> content;
+    formats::record_read read;
     int k = 2;
-    while (position < payload.size()) {
-        if (payload.size() - position < 4 || payload.size() - position - 4 < u32_at(&payload[position])) return false;
+    while ((read = formats::next_payload_record(payload, &position, &content)) == formats::record_read::record) {
         record r;
-        r.size = u32_at(&payload[position]);
-        const std::uint8_t* content = &payload[position + 4];
-        static const std::uint8_t magic[9] = {'S', 'Z', 'D', 'D', 0x88, 0xF0, 0x27, 0x33, 'A'};
-        r.szdd = r.size >= 14 && std::equal(magic, magic + 9, content);
-        if (r.szdd) r.expanded = u32_at(content + 10);
+        r.size = static_cast<std::uint32_t>(content.size());
+        formats::szdd_header header;
+        r.szdd = formats::parse_szdd_header(content, &header) && header.mode == 'A';
+        if (r.szdd) r.expanded = header.expanded_length;
         records->emplace("temp" + std::to_string(k++) + ".cab", r);
-        position += 4 + r.size;
     }
-    return true;
+    return read == formats::record_read::end;
 }
 
 std::string lower(std::string text) {
@@ -137,9 +133,9 @@ int command_inspect(const std::string& path) {
 
     bytes image;
     if (!read_whole_file(path, &image)) return 1;
-    builder::embedded_package package;
+    embedded_package package;
     std::string problem;
-    if (!builder::find_embedded_package(image, &package, &problem)) {
+    if (!find_embedded_package(image, &package, &problem)) {
         std::fprintf(stderr, "plpack: %s carries no update package: %s\n", path.c_str(), problem.c_str());
         return 1;
     }

@@ -1,4 +1,4 @@
-#include "builder/embedded_package.h"
+#include "tools/plpack/embedded_package.h"
 
 #include <gtest/gtest.h>
 
@@ -32,9 +32,9 @@ struct expected_package {
 // Whatever a damaged image gives, a package found in it lies inside it and
 // is the real one.
 void expect_found_or_refused(const bytes& image, const expected_package& expected, const std::string& what) {
-    builder::embedded_package found;
+    plpack::embedded_package found;
     std::string problem;
-    if (!builder::find_embedded_package(image, &found, &problem)) {
+    if (!plpack::find_embedded_package(image, &found, &problem)) {
         EXPECT_FALSE(problem.empty()) << what;
         return;
     }
@@ -52,9 +52,9 @@ TEST(FindEmbeddedPackage, FindsTheThreeResourcesOfABuiltProgram) {
     ASSERT_FALSE(image.empty());
     expected_package expected;
     ASSERT_FALSE(expected.payload.empty());
-    builder::embedded_package found;
+    plpack::embedded_package found;
     std::string problem;
-    ASSERT_TRUE(builder::find_embedded_package(image, &found, &problem)) << problem;
+    ASSERT_TRUE(plpack::find_embedded_package(image, &found, &problem)) << problem;
     EXPECT_EQ(as_bytes(found.status), expected.status);
     EXPECT_EQ(as_bytes(found.manifest), expected.manifest);
     EXPECT_EQ(as_bytes(found.payload), expected.payload);
@@ -92,9 +92,9 @@ TEST(FindEmbeddedPackage, OtherFilesAreRefusedWithAReason) {
         {testing_support::text_bytes("\x7f" "ELF"), "ELF header"},
     };
     for (const auto& c : cases) {
-        builder::embedded_package found;
+        plpack::embedded_package found;
         std::string problem;
-        EXPECT_FALSE(builder::find_embedded_package(c.content, &found, &problem));
+        EXPECT_FALSE(plpack::find_embedded_package(c.content, &found, &problem));
         EXPECT_NE(problem.find(c.reason), std::string::npos) << problem;
     }
 }

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <span>
 
-namespace patch {
+namespace formats {
 
 inline constexpr std::size_t szdd_header_size = 14;
 inline constexpr std::uint8_t szdd_magic[8] = {'S', 'Z', 'D', 'D', 0x88, 0xF0, 0x27, 0x33};
@@ -42,4 +42,4 @@ void szdd_decoder_start(szdd_decoder* decoder, std::uint32_t expanded_length);
 std::size_t szdd_decode(szdd_decoder* decoder, std::span<const std::uint8_t> input, std::size_t* consumed,
                         std::span<std::uint8_t> output);
 
-}  // namespace patch
+}  // namespace formats

@@ -1,9 +1,11 @@
-#include "patch/szdd_decoder.h"
+#include "formats/szdd.h"
 
 #include <algorithm>
 #include <cstring>
 
-namespace patch {
+#include "formats/little_endian.h"
+
+namespace formats {
 
 namespace {
 constexpr std::uint32_t window_mask = 4095;
@@ -18,8 +20,7 @@ bool parse_szdd_header(std::span<const std::uint8_t> bytes, szdd_header* header)
         return false;
     header->mode = bytes[8];
     header->last_character = bytes[9];
-    header->expanded_length = static_cast<std::uint32_t>(bytes[10]) | static_cast<std::uint32_t>(bytes[11]) << 8 |
-                              static_cast<std::uint32_t>(bytes[12]) << 16 | static_cast<std::uint32_t>(bytes[13]) << 24;
+    header->expanded_length = load_u32(&bytes[10]);
     return true;
 }
 
@@ -123,4 +124,4 @@ std::size_t szdd_decode(szdd_decoder* decoder, std::span<const std::uint8_t> inp
     return produced;
 }
 
-}  // namespace patch
+}  // namespace formats

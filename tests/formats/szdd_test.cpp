@@ -1,12 +1,13 @@
 // The SZDD decoder fed in pieces: whatever the sizes of the input chunks
 // and output spans, the result is the same as one call's.
-#include "patch/szdd_decoder.h"
+#include "formats/szdd.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
 
+#include "formats/little_endian.h"
 #include "patch/szdd_fixtures.h"
 #include "support/test_support.h"
 
@@ -18,13 +19,13 @@ using testing_support::bytes;
 // `chunk` new input bytes and `span` output bytes at a time; input it
 // leaves unconsumed is offered again with the next chunk.
 bytes decode_in_pieces(const bytes& compressed, std::size_t chunk, std::size_t span) {
-    patch::szdd_header header;
-    EXPECT_TRUE(patch::parse_szdd_header(compressed, &header));
-    patch::szdd_decoder decoder;
-    patch::szdd_decoder_start(&decoder, header.expanded_length);
+    formats::szdd_header header;
+    EXPECT_TRUE(formats::parse_szdd_header(compressed, &header));
+    formats::szdd_decoder decoder;
+    formats::szdd_decoder_start(&decoder, header.expanded_length);
 
     bytes pending, out, space(span);
-    std::size_t fed = patch::szdd_header_size;
+    std::size_t fed = formats::szdd_header_size;
     for (;;) {
         std::size_t more = std::min(chunk, compressed.size() - fed);
         pending.insert(pending.end(), compressed.begin() + static_cast<std::ptrdiff_t>(fed),
@@ -32,7 +33,7 @@ bytes decode_in_pieces(const bytes& compressed, std::size_t chunk, std::size_t s
         fed += more;
         for (;;) {
             std::size_t consumed = 0;
-            std::size_t made = patch::szdd_decode(&decoder, pending, &consumed, space);
+            std::size_t made = formats::szdd_decode(&decoder, pending, &consumed, space);
             EXPECT_LE(consumed, pending.size());
             EXPECT_LE(made, span);
             out.insert(out.end(), space.begin(), space.begin() + static_cast<std::ptrdiff_t>(made));
@@ -76,7 +77,7 @@ TEST(SzddDecoder, StopsAtTheExpandedLength) {
     for (std::uint32_t length : {0u, 1u, 17u, 39999u}) {
         SCOPED_TRACE(length);
         bytes shorter = compressed;
-        for (int i = 0; i < 4; ++i) shorter[10 + i] = static_cast<std::uint8_t>(length >> (8 * i));
+        formats::store_u32(&shorter[10], length);
         bytes expected(original.begin(), original.begin() + length);
         EXPECT_EQ(decode_in_pieces(shorter, 1 << 20, 32000), expected);
         EXPECT_EQ(decode_in_pieces(shorter, 3, 7), expected);
@@ -96,19 +97,19 @@ TEST(SzddDecoder, DataThatEndsEarlyGivesAPrefix) {
 }
 
 TEST(SzddDecoder, ParsesTheHeader) {
-    patch::szdd_header header;
+    formats::szdd_header header;
     bytes file = szdd_fixtures::szdd_file(0x12345678, {}, 'A');
     file[9] = 'L';
-    ASSERT_TRUE(patch::parse_szdd_header(file, &header));
+    ASSERT_TRUE(formats::parse_szdd_header(file, &header));
     EXPECT_EQ(header.mode, 'A');
     EXPECT_EQ(header.last_character, 'L');
     EXPECT_EQ(header.expanded_length, 0x12345678u);
 
     bytes wrong_magic = file;
     wrong_magic[5] ^= 1;
-    EXPECT_FALSE(patch::parse_szdd_header(wrong_magic, &header));
-    EXPECT_FALSE(patch::parse_szdd_header(bytes(file.begin(), file.begin() + 13), &header));
-    EXPECT_TRUE(patch::parse_szdd_header(szdd_fixtures::szdd_file(1, {}, 'B'), &header));
+    EXPECT_FALSE(formats::parse_szdd_header(wrong_magic, &header));
+    EXPECT_FALSE(formats::parse_szdd_header(bytes(file.begin(), file.begin() + 13), &header));
+    EXPECT_TRUE(formats::parse_szdd_header(szdd_fixtures::szdd_file(1, {}, 'B'), &header));
     EXPECT_EQ(header.mode, 'B');
 }
 

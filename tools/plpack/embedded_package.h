@@ -9,7 +9,7 @@
 #include <span>
 #include <string>
 
-namespace builder {
+namespace plpack {
 
 struct embedded_package {
     std::span<const std::uint8_t> status;
@@ -22,4 +22,4 @@ struct embedded_package {
 // neither a PE nor an ELF executable, is damaged, or lacks a resource.
 bool find_embedded_package(std::span<const std::uint8_t> image, embedded_package* found, std::string* problem);
 
-}  // namespace builder
+}  // namespace plpack
