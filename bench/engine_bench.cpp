@@ -18,7 +18,6 @@
 #include "patch/patch_body.h"
 #include "platform/files.h"
 #include "platform/paths.h"
-#include "platform/ui.h"
 
 namespace {
 
@@ -98,7 +97,8 @@ void BM_ExpandFile(benchmark::State& state) {
         state.PauseTiming();
         save(scratch("expand.cab"), compressed);
         state.ResumeTiming();
-        if (patch::expand(source.c_str(), target.c_str()) != patch::expand_result::ok) state.SkipWithError("expand failed");
+        if (patch::expand(source.c_str(), target.c_str()) != patch::expand_result::ok)
+            state.SkipWithError("expand failed");
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * header.expanded_length);
 }
@@ -144,10 +144,7 @@ bytes sample_patch(const bytes& old_file, bytes* new_file) {
     return body;
 }
 
-platform::box_answer quiet(const char*, const char*, platform::box_buttons) { return platform::box_answer::ok; }
-
 void BM_ApplyPatch(benchmark::State& state) {
-    platform::set_message_box_handler(quiet);
     bytes old_file = sample_content(4 << 20), new_file;
     bytes patch_file = sample_patch(old_file, &new_file);
     save(scratch("old.bin"), old_file);
@@ -156,7 +153,8 @@ void BM_ApplyPatch(benchmark::State& state) {
         patch::file_record p{platform::path_from_command_line(scratch("patch.bin").c_str())};
         patch::file_record o{platform::path_from_command_line(scratch("old.bin").c_str())};
         patch::file_record n{platform::path_from_command_line(scratch("new.bin").c_str())};
-        if (patch::apply_patch(&p, &o, &n) != patch::patch_result::verified) state.SkipWithError("apply failed");
+        if (patch::apply_patch(&p, &o, &n) != patch::patch_result::verified)
+            state.SkipWithError("apply failed");
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * new_file.size()));
 }

@@ -107,7 +107,8 @@ inline std::vector<std::uint8_t> szdd_decode_chunked(std::span<const std::uint8_
     return out;
 }
 
-// Message boxes are counted, not shown.
+// Message boxes are counted, not shown: the engine and the splitter must
+// show none.
 inline int boxes_shown = 0;
 
 inline platform::box_answer count_box(const char*, const char*, platform::box_buttons) {

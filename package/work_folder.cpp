@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "formats/payload.h"
 #include "package/names.h"
 #include "platform/files.h"
 
@@ -12,11 +13,6 @@ namespace {
 
 constexpr std::size_t work_path_capacity = 2000;
 constexpr std::size_t cleanup_capacity = 3000;
-
-std::uint32_t u32_at(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
 
 }  // namespace
 
@@ -60,13 +56,15 @@ bool unpack_resource(platform::module_handle module, platform::resource_handle r
 
 split_result write_payload_records(const std::uint8_t* base, std::uint32_t size, const std::string& work_folder,
                                    const record_written& on_record) {
-    std::uint32_t position = 0;
+    const std::span<const std::uint8_t> payload(base, size);
+    std::size_t position = 0;
     int k = 2;
-    while (position < size) {
-        // A length field or a content cut short by the end of the payload.
-        if (size - position < 4 || size - position - 4 < u32_at(base + position)) return split_result::cut_short;
-        std::uint32_t length = u32_at(base + position);
-        position += 4;
+    for (;;) {
+        std::span<const std::uint8_t> content;
+        formats::record_read read = formats::next_payload_record(payload, &position, &content);
+        if (read == formats::record_read::end) break;
+        if (read == formats::record_read::cut_short) return split_result::cut_short;
+        const auto length = static_cast<std::uint32_t>(content.size());
         char name[work_path_capacity];
         int n = std::snprintf(name, sizeof name, "%stemp%d.cab", work_folder.c_str(), k);
         platform::unique_file file;
@@ -74,9 +72,8 @@ split_result write_payload_records(const std::uint8_t* base, std::uint32_t size,
             file.reset(platform::create_file(name, platform::access::write, platform::disposition::create_always));
         if (!file.valid()) return split_result::cannot_create;
         std::uint32_t written = 0;
-        if (length > 0) platform::write_file(file.get(), base + position, length, &written);
+        if (length > 0) platform::write_file(file.get(), content.data(), length, &written);
         if (written != length) return split_result::write_failed;
-        position += length;
         file.reset();
         ++k;
         if (on_record) on_record();

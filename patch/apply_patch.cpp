@@ -4,6 +4,7 @@
 #include <new>
 #include <vector>
 
+#include "formats/little_endian.h"
 #include "patch/byte_sum.h"
 #include "patch/patch_body.h"
 
@@ -54,8 +55,7 @@ bool stored_checksum(file_record* patch, std::uint32_t* checksum) {
     bool ok = platform::set_file_pointer(patch->handle, -4, platform::seek_from::end) &&
               read_record(patch, bytes, 4);
     close_record(patch);
-    *checksum = static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-                static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+    *checksum = formats::load_u32(bytes);
     return ok;
 }
 

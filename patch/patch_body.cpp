@@ -2,16 +2,12 @@
 
 #include <cstring>
 
+#include "formats/little_endian.h"
+
 namespace patch {
 
-namespace {
-
-std::uint32_t u32_at(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
-}  // namespace
+using formats::load_u16;
+using formats::load_u32;
 
 bool output_bytes(patch_output* out, const std::uint8_t* bytes, std::size_t n) {
     if (out->used + n > out->capacity) {
@@ -43,10 +39,10 @@ body_result run_patch_body(std::span<const std::uint8_t> old_data, std::span<con
         std::uint8_t op = p[at];
         if (op == op_block) {
             if (size - at - 1 < block_header_size) return body_result::malformed;
-            std::uint64_t source = u32_at(p + at + 1);
-            std::uint64_t copy = u32_at(p + at + 5);
-            std::uint64_t literal = u32_at(p + at + 9);
-            std::uint32_t next = u32_at(p + at + 13);
+            std::uint64_t source = load_u32(p + at + 1);
+            std::uint64_t copy = load_u32(p + at + 5);
+            std::uint64_t literal = load_u32(p + at + 9);
+            std::uint32_t next = load_u32(p + at + 13);
             at += 1 + block_header_size;
             if (source + copy > old_size || literal > size - at) return body_result::malformed;
             if (copy != 0 && !output_bytes(out, old_bytes + source, copy)) return body_result::write_failed;
@@ -62,11 +58,11 @@ body_result run_patch_body(std::span<const std::uint8_t> old_data, std::span<con
             at += 1;
         } else if (op == op_run32) {
             if (size - at - 1 < 4) return body_result::malformed;
-            count = u32_at(p + at + 1);
+            count = load_u32(p + at + 1);
             at += 5;
         } else if (op == op_run16) {
             if (size - at - 1 < 2) return body_result::malformed;
-            count = p[at + 1] | static_cast<std::uint32_t>(p[at + 2]) << 8;
+            count = load_u16(p + at + 1);
             at += 3;
         } else if (op == op_run8) {
             if (size - at - 1 < 1) return body_result::malformed;

@@ -47,7 +47,16 @@ struct host_timer {
 
 std::mutex windows_mutex;
 std::vector<host_timer> timers;
-std::map<int, std::vector<host::dialog_control>> templates;
+
+// Created on first use: templates are registered from static constructors.
+struct template_table {
+    std::mutex mutex;
+    std::map<int, std::vector<host::dialog_control>> templates;
+};
+template_table& dialog_templates() {
+    static template_table table;
+    return table;
+}
 std::atomic<bool> drawn_at_bottom{false};
 
 host_window* to_host(window_handle window) { return static_cast<host_window*>(window); }
@@ -125,8 +134,9 @@ namespace host {
 void note_console_output() { drawn_at_bottom = false; }
 
 void register_dialog_template(int template_id, std::vector<dialog_control> controls) {
-    std::lock_guard lock(windows_mutex);
-    templates[template_id] = std::move(controls);
+    template_table& table = dialog_templates();
+    std::lock_guard lock(table.mutex);
+    table.templates[template_id] = std::move(controls);
 }
 
 }  // namespace host
@@ -136,9 +146,10 @@ namespace native {
 window_handle create_dialog(module_handle, int template_id, dialog_procedure procedure, void* context) {
     std::vector<host::dialog_control> layout;
     {
-        std::lock_guard lock(windows_mutex);
-        auto found = templates.find(template_id);
-        if (found == templates.end()) return nullptr;
+        template_table& table = dialog_templates();
+        std::lock_guard lock(table.mutex);
+        auto found = table.templates.find(template_id);
+        if (found == table.templates.end()) return nullptr;
         layout = found->second;
     }
     auto* window = new host_window;  // lives as long as the process, as the dialog does
