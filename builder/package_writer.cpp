@@ -2,8 +2,8 @@
 
 #include <stdexcept>
 
-#include "package/manifest.h"
 #include "install/layout.h"
+#include "package/manifest.h"
 
 namespace builder {
 
