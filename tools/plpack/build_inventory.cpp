@@ -47,7 +47,7 @@ void check_new_files(inventory* found) {
         if (folders.count(relative)) {
             found->problems.push_back(it.new_path + " is a folder in OLD; the updater cannot remove folders");
         } else if (!folder_available(parent_of(relative), folders, it.in_dictionary)) {
-            missing_folder& m = missing[(it.in_dictionary ? "|" : "") + parent_of(relative)];
+            missing_folder& m = missing[std::string(it.in_dictionary ? "|" : "") + parent_of(relative)];
             if (m.files++ == 0) m = {parent_of(it.new_relative), it.new_path, 1};
         }
     }
