@@ -1,43 +1,18 @@
 #include "builder/install_sections.h"
 
-#include <array>
-#include <utility>
+#include <algorithm>
 
 #include "package/names.h"
-#include "ui/resource_ids.h"
 
 namespace builder {
 
 namespace {
 
-using install::section;
-
-// The section folders below the app folder, as the folder map forms them.
-constexpr std::array<std::pair<section, const char*>, 10> section_folders = {{
-    {install::tools_section, "Pelora Tools"},
-    {install::user_section, "User"},
-    {install::filters_section, "Pelora Filters"},
-    {install::extras_section, TXT_EXTRAS},
-    {install::color_inks_section, TXT_COLOR_INKS},
-    {install::plserver_section, "PLServer"},
-    {install::data_section, "DATA"},
-    {install::wizards_section, TXT_WIZARDS},
-    {install::psfonts_section, "PSFonts"},
-    {install::symbols_section, "Symbols"},
-}};
-
-// The folders the file pass creates, in the order it creates them.
-constexpr std::array<const char*, 9> created_folders = {
-    "DATA",
-    "DATA\\GIS DATA FILES",
-    "DATA\\GIS DATA FILES\\CSV",
-    "DATA\\GIS DATA FILES\\NADCON",
-    "DATA\\GIS DATA FILES\\NADCON\\win",
-    "PSFonts\\cmaps",
-    "Symbols",
-    "Symbols\\Base Symbols",
-    "Symbols\\GIS Symbols",
-};
+// Every folder the file pass makes lies in a section folder of the app
+// folder, so that it has a name relative to the app folder.
+static_assert(std::ranges::all_of(install::folders_made_by_file_pass, [](const install::made_folder& made) {
+    return install::layout[made.in].folder_name != nullptr;
+}));
 
 bool is_separator(char c) { return c == '\\' || c == '/'; }
 
@@ -56,22 +31,33 @@ std::size_t leading_folder_length(std::string_view path, std::string_view folder
     return is_separator(path[folder.size()]) ? folder.size() : 0;
 }
 
+// A made folder's path relative to the app folder.
+std::string app_folder_path(const install::made_folder& made) {
+    std::string path = install::layout[made.in].folder_name;
+    if (*made.subfolder != '\0') {
+        path += '\\';
+        path += made.subfolder;
+    }
+    return path;
+}
+
 }  // namespace
 
 const char* section_folder_name(install::section wanted) {
-    for (const auto& [s, folder] : section_folders)
-        if (s == wanted) return folder;
+    for (const install::section_layout& s : install::layout)
+        if (s.id == wanted) return s.folder_name;
     return nullptr;
 }
 
 placement place_in_app_folder(std::string_view relative_path) {
     placement best{install::core_section, with_backslashes(relative_path)};
     std::size_t best_length = 0;
-    for (const auto& [s, folder] : section_folders) {
-        std::size_t length = leading_folder_length(relative_path, folder);
+    for (const install::section_layout& s : install::layout) {
+        if (s.folder_name == nullptr) continue;
+        std::size_t length = leading_folder_length(relative_path, s.folder_name);
         if (length > best_length) {
             best_length = length;
-            best = {s, with_backslashes(relative_path.substr(length + 1))};
+            best = {s.id, with_backslashes(relative_path.substr(length + 1))};
         }
     }
     return best;
@@ -79,8 +65,8 @@ placement place_in_app_folder(std::string_view relative_path) {
 
 bool made_by_file_pass(std::string_view folder) {
     std::string path = with_backslashes(folder);
-    for (const char* created : created_folders)
-        if (package::names_equal(path, created)) return true;
+    for (const install::made_folder& made : install::folders_made_by_file_pass)
+        if (package::names_equal(path, app_folder_path(made))) return true;
     return false;
 }
 

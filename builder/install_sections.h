@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "install/folder_map.h"
+#include "install/layout.h"
 
 namespace builder {
 

@@ -2,8 +2,8 @@
 
 #include <stdexcept>
 
-#include "package/manifest.h"
 #include "install/layout.h"
+#include "package/manifest.h"
 
 namespace builder {
 
@@ -32,7 +32,11 @@ std::string manifest_text(const std::vector<manifest_entry>& entries) {
             if (entry.flag != package::flag_delete)
                 keys += "File" + n + "CAB=temp" + std::to_string(++cab) + ".cab\r\n";
         }
-        text += "[" + std::string(install::layout[s].manifest_name) + "]\r\n";
+        // Piece by piece: GCC 12 at -O3 warns falsely (-Wrestrict) about
+        // "[" + std::string(name).
+        text += '[';
+        text += install::layout[s].manifest_name;
+        text += "]\r\n";
         text += "NumFiles=" + std::to_string(count) + "\r\n" + keys;
     }
     text += "[General]\r\nTotalFiles=" + std::to_string(number) + "\r\n";

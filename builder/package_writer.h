@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "install/folder_map.h"
+#include "install/layout.h"
 
 namespace builder {
 

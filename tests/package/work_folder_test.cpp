@@ -16,6 +16,7 @@ using testing_support::text_bytes;
 
 bytes record(const bytes& content) {
     bytes out;
+    out.reserve(4 + content.size());
     std::uint32_t n = static_cast<std::uint32_t>(content.size());
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(n >> (8 * i)));
     out.insert(out.end(), content.begin(), content.end());

@@ -81,7 +81,7 @@ TEST(ProfileRead, StringTable) {
     scratch_folder folder;
     int n = 0;
     for (const string_case& c : cases) {
-        std::string file = folder / ("s" + std::to_string(n++) + ".ini");
+        std::string file = folder / (std::string("s") + std::to_string(n++) + ".ini");
         ASSERT_TRUE(write_bytes(file, text_bytes(c.content))) << c.name;
         std::vector<char> buffer(static_cast<std::size_t>(c.capacity) + 8, '#');
         int length = platform::read_profile_string(c.section, c.key, c.fallback, buffer.data(), c.capacity,
@@ -148,7 +148,7 @@ TEST(ProfileRead, IntegerTable) {
     scratch_folder folder;
     int n = 0;
     for (const int_case& c : cases) {
-        std::string file = folder / ("i" + std::to_string(n++) + ".ini");
+        std::string file = folder / (std::string("i") + std::to_string(n++) + ".ini");
         std::string content = c.value ? std::string("[S]\r\nA=") + c.value + "\r\n" : "[S]\r\nA\r\n";
         ASSERT_TRUE(write_bytes(file, text_bytes(content)));
         EXPECT_EQ(platform::read_profile_int("S", "A", -7, file.c_str()), c.expected)
@@ -182,7 +182,7 @@ TEST(ProfileRead, SectionKeys) {
     scratch_folder folder;
     int n = 0;
     for (const keys_case& c : cases) {
-        std::string file = folder / ("k" + std::to_string(n++) + ".ini");
+        std::string file = folder / (std::string("k") + std::to_string(n++) + ".ini");
         ASSERT_TRUE(write_bytes(file, text_bytes(c.content)));
         EXPECT_EQ(platform::read_profile_keys(c.section, file.c_str()), c.expected) << c.name;
     }
@@ -225,7 +225,7 @@ TEST(ProfileWrite, Table) {
     scratch_folder folder;
     int n = 0;
     for (const write_case& c : cases) {
-        std::string file = folder / ("w" + std::to_string(n++) + ".ini");
+        std::string file = folder / (std::string("w") + std::to_string(n++) + ".ini");
         if (c.before) {
             ASSERT_TRUE(write_bytes(file, text_bytes(*c.before))) << c.name;
         }
@@ -271,7 +271,7 @@ TEST(ProfileWrite, HostLeavesEveryOtherByte) {
     scratch_folder folder;
     int n = 0;
     for (const write_case& c : cases) {
-        std::string file = folder / ("h" + std::to_string(n++) + ".ini");
+        std::string file = folder / (std::string("h") + std::to_string(n++) + ".ini");
         ASSERT_TRUE(write_bytes(file, text_bytes(*c.before))) << c.name;
         EXPECT_TRUE(platform::write_profile_string(c.section, c.key, c.value, file.c_str())) << c.name;
         EXPECT_EQ(text_of(read_bytes(file)), c.after) << c.name;

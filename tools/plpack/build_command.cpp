@@ -1,30 +1,21 @@
 // plpack build OLD NEW OUT: the package that turns the installation OLD
-// into NEW. Every file is placed in its manifest section by its folder;
-// a changed file travels as a patch when that is smaller than the new file
-// (both SZDD-compressed), a new file whole, and a removed one as a deletion.
+// into NEW. Reads the arguments, takes the inventory, makes the status
+// file, has the entries made, and writes the manifest and the payload.
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <map>
-#include <set>
 #include <stdexcept>
 #include <thread>
 
-#include "builder/install_sections.h"
 #include "builder/package_writer.h"
-#include "builder/szdd_encoder.h"
 #include "install/locate_application.h"
 #include "package/manifest.h"
 #include "patch/byte_sum.h"
 #include "platform/files.h"
 #include "platform/profile.h"
-#include "platform/terminal.h"
+#include "tools/plpack/build_items.h"
 #include "tools/plpack/commands.h"
-#if PLUPDATE_HAVE_DIFF
-#include "builder/diff.h"
-#endif
 
 namespace plpack {
 
@@ -54,198 +45,6 @@ struct options {
     long build = -1;
     unsigned jobs = 0;
 };
-
-std::string lower(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
-    return text;
-}
-
-// One file of either installation, by its place in a section.
-struct item {
-    install::section section = install::core_section;
-    std::string destination;  // NEW's spelling when NEW has the file
-    std::string old_path, new_path;  // full paths; empty on the side that lacks the file
-    std::string new_relative;        // below NEW's app or dictionary folder
-    bool in_dictionary = false;
-
-    int flag = 0;  // 0: unchanged, no entry
-    std::vector<std::uint8_t> compressed;
-    std::uint64_t new_size = 0;
-    std::string error;
-};
-
-struct inventory {
-    std::vector<item> items;
-    // (section, lower-case destination) -> index in items
-    std::map<std::pair<std::size_t, std::string>, std::size_t> index;
-    // OLD's folders, lower-case, relative to the app folder and to the
-    // dictionary folder
-    std::set<std::string> old_folders, old_dictionary_folders;
-    std::vector<std::string> problems;
-};
-
-// Adds the files of one side's folder. False when it cannot be listed.
-bool take_side(const std::string& root, bool is_old, bool is_dictionary, inventory* found) {
-    tree content;
-    if (!list_tree(root, &content)) return false;
-    if (is_old)
-        for (const std::string& folder : content.folders)
-            (is_dictionary ? found->old_dictionary_folders : found->old_folders).insert(lower(folder));
-    std::map<std::pair<std::size_t, std::string>, std::string> seen;
-    for (const std::string& relative : content.files) {
-        builder::placement place = is_dictionary ? builder::placement{install::dict_section, relative}
-                                                 : builder::place_in_app_folder(relative);
-        auto key = std::make_pair(static_cast<std::size_t>(place.section), lower(place.destination));
-        auto [earlier, added] = seen.emplace(key, relative);
-        if (!added) {
-            found->problems.push_back(root + "\\" + earlier->second + " and " + root + "\\" + relative +
-                                      " differ only in letter case; a Windows folder holds one of them");
-            continue;
-        }
-        auto [at, is_new] = found->index.emplace(key, found->items.size());
-        if (is_new) {
-            found->items.emplace_back();
-            found->items.back().section = place.section;
-            found->items.back().destination = place.destination;
-        }
-        item& it = found->items[at->second];
-        std::string path = root + "\\" + relative;
-        if (is_old) {
-            it.old_path = path;
-        } else {
-            it.new_path = path;
-            it.destination = place.destination;
-            it.new_relative = relative;
-            it.in_dictionary = is_dictionary;
-        }
-    }
-    return true;
-}
-
-std::string parent_of(const std::string& relative) {
-    std::size_t cut = relative.find_last_of('\\');
-    return cut == std::string::npos ? std::string() : relative.substr(0, cut);
-}
-
-// Whether the updater can write a file into `folder` (relative, lower-case)
-// of the installed OLD: the folder is there, or the file pass makes it.
-bool folder_available(const std::string& folder, const std::set<std::string>& old_folders, bool is_dictionary) {
-    if (folder.empty() || old_folders.count(folder)) return true;
-    if (is_dictionary || !builder::made_by_file_pass(folder)) return false;
-    return folder_available(parent_of(folder), old_folders, is_dictionary);
-}
-
-// What the updater cannot do with the files of NEW that OLD lacks. Files
-// in a missing folder are told once per folder.
-void check_new_files(inventory* found) {
-    struct missing_folder {
-        std::string folder, first_file;
-        int files = 0;
-    };
-    std::map<std::string, missing_folder> missing;  // by lower-case folder, dictionary folders marked
-    for (const item& it : found->items) {
-        if (!it.old_path.empty() || it.new_path.empty()) continue;
-        const auto& folders = it.in_dictionary ? found->old_dictionary_folders : found->old_folders;
-        std::string relative = lower(it.new_relative);
-        if (folders.count(relative)) {
-            found->problems.push_back(it.new_path + " is a folder in OLD; the updater cannot remove folders");
-        } else if (!folder_available(parent_of(relative), folders, it.in_dictionary)) {
-            missing_folder& m = missing[(it.in_dictionary ? "|" : "") + parent_of(relative)];
-            if (m.files++ == 0) m = {parent_of(it.new_relative), it.new_path, 1};
-        }
-    }
-    for (const auto& [key, m] : missing) {
-        std::string others = m.files == 1   ? " is"
-                             : m.files == 2 ? " and 1 more file are"
-                                            : " and " + std::to_string(m.files - 1) + " more files are";
-        found->problems.push_back(m.first_file + others + " in the folder " + m.folder +
-                                  ", which OLD lacks and the updater does not create");
-    }
-}
-
-bool same_content(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
-}
-
-// Reads the file quietly: a worker's messages are gathered and shown at
-// the end.
-bool read_file_into(const std::string& path, std::vector<std::uint8_t>* content) {
-    platform::unique_file file(
-        platform::create_file(path.c_str(), platform::access::read, platform::disposition::open_existing));
-    std::uint32_t size = file.valid() ? platform::get_file_size(file.get()) : 0xFFFFFFFFu;
-    if (size == 0xFFFFFFFFu) return false;
-    content->resize(size);
-    std::uint32_t got = 0;
-    return size == 0 || (platform::read_file(file.get(), content->data(), size, &got) && got == size);
-}
-
-// The entry for one file: unchanged (flag 0), a patch, a replacement or a
-// deletion, with its compressed content.
-void make_entry(item* it) {
-    if (it->new_path.empty()) {
-        it->flag = package::flag_delete;
-        return;
-    }
-    std::vector<std::uint8_t> old_content, new_content;
-    if (!read_file_into(it->new_path, &new_content)) {
-        it->error = "cannot read " + it->new_path;
-        return;
-    }
-    it->new_size = new_content.size();
-    if (!it->old_path.empty()) {
-        if (!read_file_into(it->old_path, &old_content)) {
-            it->error = "cannot read " + it->old_path;
-            return;
-        }
-        if (same_content(old_content, new_content)) return;
-    }
-    try {
-        it->compressed = builder::szdd_compress(new_content);
-        it->flag = package::flag_replace;
-#if PLUPDATE_HAVE_DIFF
-        if (!it->old_path.empty()) {
-            std::vector<std::uint8_t> patch = builder::szdd_compress(builder::make_patch(old_content, new_content));
-            if (patch.size() < it->compressed.size()) {
-                it->compressed = std::move(patch);
-                it->flag = package::flag_patch;
-            }
-        }
-#endif
-    } catch (const std::exception& failure) {
-        it->error = "cannot pack " + it->new_path + ": " + failure.what();
-    }
-}
-
-struct progress {
-    std::atomic<std::size_t> files{0};
-    std::atomic<std::uint64_t> bytes{0};
-};
-
-void run_jobs(std::vector<item>* items, unsigned jobs, progress* done) {
-    std::atomic<std::size_t> next{0};
-    auto worker = [&] {
-        for (std::size_t i = next++; i < items->size(); i = next++) {
-            make_entry(&(*items)[i]);
-            done->bytes += (*items)[i].new_size;
-            ++done->files;
-        }
-    };
-    std::vector<std::thread> threads;
-    for (unsigned j = 0; j < jobs; ++j) threads.emplace_back(worker);
-
-    bool terminal = platform::error_output_is_terminal();
-    while (done->files < items->size()) {
-        if (terminal)
-            std::fprintf(stderr, "\rplpack: %zu of %zu files, %.1f MB", done->files.load(), items->size(),
-                         static_cast<double>(done->bytes.load()) / 1e6);
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    for (std::thread& t : threads) t.join();
-    if (terminal)
-        std::fprintf(stderr, "\rplpack: %zu of %zu files, %.1f MB\n", done->files.load(), items->size(),
-                     static_cast<double>(done->bytes.load()) / 1e6);
-}
 
 void warn_unless_accepted(const std::string& old_folder) {
     std::string exe = old_folder + "\\" + install::application_exe;
@@ -370,26 +169,19 @@ int command_build(int argc, char** argv) {
         const char* what;
         bool is_old, is_dictionary;
     };
-    for (const side& s : {side{o.old_folder, "OLD", true, false}, side{o.new_folder, "NEW", false, false},
-                          side{o.dict_old, "--dict-old", true, true}, side{o.dict_new, "--dict-new", false, true}})
+    const side sides[] = {side{o.old_folder, "OLD", true, false}, side{o.new_folder, "NEW", false, false},
+                          side{o.dict_old, "--dict-old", true, true}, side{o.dict_new, "--dict-new", false, true}};
+    for (const side& s : sides)
         if (!s.folder.empty() && !folder_exists(s.folder)) {
             std::fprintf(stderr, "plpack: the %s folder %s does not exist or cannot be listed\n", s.what,
                          s.folder.c_str());
             return 1;
         }
 
-    inventory found;
-    for (const side& s : {side{o.old_folder, "OLD", true, false}, side{o.new_folder, "NEW", false, false},
-                          side{o.dict_old, "--dict-old", true, true}, side{o.dict_new, "--dict-new", false, true}})
-        if (!s.folder.empty() && !take_side(s.folder, s.is_old, s.is_dictionary, &found)) return 1;
-    check_new_files(&found);
-    for (const item& it : found.items) {
-        // Deletions and new files are entries whatever their content.
-        if (!it.old_path.empty() && !it.new_path.empty()) continue;
-        std::string problem = builder::destination_problem(it.destination);
-        if (!problem.empty())
-            found.problems.push_back((it.new_path.empty() ? it.old_path : it.new_path) + ": " + problem);
-    }
+    build::inventory found;
+    for (const side& s : sides)
+        if (!s.folder.empty() && !build::take_side(s.folder, s.is_old, s.is_dictionary, &found)) return 1;
+    build::check_inventory(&found);
     if (!found.problems.empty()) {
         for (const std::string& p : found.problems) std::fprintf(stderr, "plpack: %s\n", p.c_str());
         std::fprintf(stderr, "plpack: no package written\n");
@@ -409,15 +201,15 @@ int command_build(int argc, char** argv) {
     remove_tree(scratch.substr(0, scratch.size() - 1));
     if (!status_made) return 1;
 
-    progress done;
-    run_jobs(&found.items, o.jobs, &done);
+    build::progress done;
+    build::run_jobs(&found.items, o.jobs, &done);
 
     std::vector<builder::manifest_entry> entries;
-    std::vector<const item*> entry_items;
+    std::vector<const build::item*> entry_items;
     int by_flag[4] = {};
     // Within a section, entries follow their destinations' order.
     for (const auto& [key, index] : found.index) {
-        const item& it = found.items[index];
+        const build::item& it = found.items[index];
         if (!it.error.empty()) {
             found.problems.push_back(it.error);
             continue;

@@ -1,0 +1,103 @@
+// The entries of plpack build: for each file, whether it travels as a
+// patch (when that is smaller than the new file, both SZDD-compressed),
+// whole, or as a deletion, made by parallel jobs.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <stdexcept>
+#include <thread>
+
+#include "builder/szdd_encoder.h"
+#include "package/manifest.h"
+#include "platform/files.h"
+#include "platform/terminal.h"
+#include "tools/plpack/build_items.h"
+#if PLUPDATE_HAVE_DIFF
+#include "builder/diff.h"
+#endif
+
+namespace plpack::build {
+
+namespace {
+
+bool same_content(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
+}
+
+// Reads the file quietly: a worker's messages are gathered and shown at
+// the end.
+bool read_file_into(const std::string& path, std::vector<std::uint8_t>* content) {
+    platform::unique_file file(
+        platform::create_file(path.c_str(), platform::access::read, platform::disposition::open_existing));
+    std::uint32_t size = file.valid() ? platform::get_file_size(file.get()) : 0xFFFFFFFFu;
+    if (size == 0xFFFFFFFFu) return false;
+    content->resize(size);
+    std::uint32_t got = 0;
+    return size == 0 || (platform::read_file(file.get(), content->data(), size, &got) && got == size);
+}
+
+// The entry for one file: unchanged (flag 0), a patch, a replacement or a
+// deletion, with its compressed content.
+void make_entry(item* it) {
+    if (it->new_path.empty()) {
+        it->flag = package::flag_delete;
+        return;
+    }
+    std::vector<std::uint8_t> old_content, new_content;
+    if (!read_file_into(it->new_path, &new_content)) {
+        it->error = "cannot read " + it->new_path;
+        return;
+    }
+    it->new_size = new_content.size();
+    if (!it->old_path.empty()) {
+        if (!read_file_into(it->old_path, &old_content)) {
+            it->error = "cannot read " + it->old_path;
+            return;
+        }
+        if (same_content(old_content, new_content)) return;
+    }
+    try {
+        it->compressed = builder::szdd_compress(new_content);
+        it->flag = package::flag_replace;
+#if PLUPDATE_HAVE_DIFF
+        if (!it->old_path.empty()) {
+            std::vector<std::uint8_t> patch = builder::szdd_compress(builder::make_patch(old_content, new_content));
+            if (patch.size() < it->compressed.size()) {
+                it->compressed = std::move(patch);
+                it->flag = package::flag_patch;
+            }
+        }
+#endif
+    } catch (const std::exception& failure) {
+        it->error = "cannot pack " + it->new_path + ": " + failure.what();
+    }
+}
+
+}  // namespace
+
+void run_jobs(std::vector<item>* items, unsigned jobs, progress* done) {
+    std::atomic<std::size_t> next{0};
+    auto worker = [&] {
+        for (std::size_t i = next++; i < items->size(); i = next++) {
+            make_entry(&(*items)[i]);
+            done->bytes += (*items)[i].new_size;
+            ++done->files;
+        }
+    };
+    std::vector<std::thread> threads;
+    for (unsigned j = 0; j < jobs; ++j) threads.emplace_back(worker);
+
+    bool terminal = platform::error_output_is_terminal();
+    while (done->files < items->size()) {
+        if (terminal)
+            std::fprintf(stderr, "\rplpack: %zu of %zu files, %.1f MB", done->files.load(), items->size(),
+                         static_cast<double>(done->bytes.load()) / 1e6);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    for (std::thread& t : threads) t.join();
+    if (terminal)
+        std::fprintf(stderr, "\rplpack: %zu of %zu files, %.1f MB\n", done->files.load(), items->size(),
+                     static_cast<double>(done->bytes.load()) / 1e6);
+}
+
+}  // namespace plpack::build
