@@ -1,6 +1,5 @@
 #include "builder/package_writer.h"
 
-#include <stdexcept>
 
 #include "install/layout.h"
 #include "package/manifest.h"
@@ -43,15 +42,7 @@ std::string manifest_text(const std::vector<manifest_entry>& entries) {
     return text;
 }
 
-void append_payload_record(std::vector<std::uint8_t>* payload, std::span<const std::uint8_t> content) {
-    if (payload->size() + 4 + content.size() > 0xFFFFFFFFu)
-        throw std::length_error("the payload would reach 4 GiB, more than a resource can hold");
-    std::uint32_t length = static_cast<std::uint32_t>(content.size());
-    for (int shift = 0; shift < 32; shift += 8) payload->push_back(static_cast<std::uint8_t>(length >> shift));
-    payload->insert(payload->end(), content.begin(), content.end());
-}
-
-std::string destination_problem(std::string_view destination) {
+std::optional<std::string> destination_problem(std::string_view destination) {
     if (destination.empty()) return "the name is empty";
     if (destination.size() > max_destination_length)
         return "its name in the section folder has " + std::to_string(destination.size()) +
@@ -71,7 +62,7 @@ std::string destination_problem(std::string_view destination) {
         if (name.back() == '.' || name.back() == ' ') return "a name ends in a dot or a blank, which Windows drops";
         start = end + 1;
     }
-    return {};
+    return std::nullopt;
 }
 
 }  // namespace builder

@@ -1,9 +1,14 @@
-// The package files the updater carries: the manifest (profile text with
-// CR LF line ends) and the payload container (each record a u32
-// little-endian length and the bytes of one compressed file).
+// The manifest of the package the updater carries (profile text with CR LF
+// line ends), and the names it may hold; the payload's records are written
+// with formats/payload.h.
+//
+// Errors in builder/: what the package formats cannot hold throws
+// std::length_error, saying what; a name the updater cannot take gets a
+// *_problem answer saying why, and nothing when it can.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -37,14 +42,10 @@ std::string manifest_text(const std::vector<manifest_entry>& entries);
 // section by section, keeping the given order within a section.
 std::vector<std::size_t> manifest_order(const std::vector<manifest_entry>& entries);
 
-// Appends one record holding `content`. Throws std::length_error when the
-// payload would reach 4 GiB, which a resource cannot hold.
-void append_payload_record(std::vector<std::uint8_t>* payload, std::span<const std::uint8_t> content);
-
-// Why the updater cannot take `destination` as a File<N>Dest, or empty
+// Why the updater cannot take `destination` as a File<N>Dest, or nothing
 // when it can: empty, too long, a name it refuses ("..", a drive, a
 // leading backslash), characters that Windows file names cannot hold, or
 // names that end in a dot or a blank, which Windows drops.
-std::string destination_problem(std::string_view destination);
+std::optional<std::string> destination_problem(std::string_view destination);
 
 }  // namespace builder

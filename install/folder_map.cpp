@@ -27,7 +27,8 @@ std::string dictionary_folder() {
 std::string folder_name(platform::module_handle instance, const section_layout& section) {
     if (section.folder_text_id == 0) return section.folder_name;
     std::vector<char> text(folder_capacity, '\0');
-    int length = platform::load_string(instance, section.folder_text_id, text.data(), static_cast<int>(folder_capacity));
+    int length =
+        platform::load_string(instance, section.folder_text_id, text.data(), static_cast<int>(folder_capacity));
     return std::string(text.data(), length > 0 ? static_cast<std::size_t>(length) : 0);
 }
 

@@ -37,8 +37,8 @@ bool find_application_window() {
 
 void wait_for_application(platform::module_handle module, const package::manifest& manifest,
                           ui::progress_display* display) {
-    ui::set_status_text(display,
-                        manifest.waiting_message(ui::load_text(module, IDS_WAITING, package::waiting_message_capacity)));
+    std::string fallback = ui::load_text(module, IDS_WAITING, package::waiting_message_capacity);
+    ui::set_status_text(display, manifest.waiting_message(fallback));
 
     platform::mutex_handle startup = platform::create_mutex(startup_mutex_name);
     if (startup != platform::no_mutex) {

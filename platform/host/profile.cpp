@@ -298,8 +298,9 @@ bool write_profile_string(const char* section, const char* key, const char* valu
         }
     } else {
         if (text.size() > p.start && text.back() != '\n' && text.back() != '\r') text += "\r\n";
-        text += "[" + std::string(section_name) + "]\r\n" + std::string(key_name) + "=" + std::string(new_value) +
-                "\r\n";
+        std::string lines = "[";
+        lines.append(section_name).append("]\r\n").append(key_name).append("=").append(new_value).append("\r\n");
+        text += lines;
     }
     if (existed && text == p.text) return true;
     return replace_contents(host_path, text, existed ? &old : nullptr);

@@ -220,7 +220,8 @@ bool find_key(const registry& reg, const std::string& path, key_values* values) 
 }  // namespace
 
 bool registry_open_key(registry_root root, const char* subkey, registry_key* key) {
-    std::string below = subkey && *subkey ? "\\" + lower(subkey) : "";
+    std::string below;
+    if (subkey && *subkey) below.append("\\").append(lower(subkey));
     while (!below.empty() && below.back() == '\\') below.pop_back();
     std::vector<std::string> candidates;
     switch (root) {

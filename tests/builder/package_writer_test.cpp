@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "formats/payload.h"
 #include "package/manifest.h"
 #include "package/work_folder.h"
 #include "support/test_support.h"
@@ -72,7 +73,7 @@ TEST(ManifestText, TheUpdaterReadsEveryEntryBack) {
 TEST(AppendPayloadRecord, TheUpdaterSplitsThePayloadIntoTheRecords) {
     const std::vector<bytes> records = {testing_support::random_bytes(1000, 3), {}, {'S', 'Z'}};
     bytes payload;
-    for (const bytes& r : records) builder::append_payload_record(&payload, r);
+    for (const bytes& r : records) formats::append_payload_record(&payload, r);
     scratch_folder work;
     testing_support::message_recorder messages;
     ASSERT_EQ(package::write_payload_records(payload.data(), static_cast<std::uint32_t>(payload.size()), work.path(),
@@ -88,12 +89,12 @@ TEST(DestinationProblem, NamesTheUpdaterOrWindowsCannotTake) {
     const std::string longest(254, 'a');
     for (const std::string& good : {std::string("a.dll"), std::string("Sub Folder\\File 1.txt"), longest,
                                     std::string("..a"), std::string("a..b\\c")})
-        EXPECT_EQ(builder::destination_problem(good), "") << good;
+        EXPECT_EQ(builder::destination_problem(good), std::nullopt) << good;
     for (const std::string& bad :
          {std::string(), longest + "b", std::string("..\\a"), std::string("a\\..\\b"), std::string("C:x"),
           std::string("\\a"), std::string("a\\\\b"), std::string("a?b"), std::string("a|b"), std::string("a\tb"),
           std::string("a.\\b"), std::string("a "), std::string("a/b")})
-        EXPECT_NE(builder::destination_problem(bad), "") << bad;
+        EXPECT_NE(builder::destination_problem(bad), std::nullopt) << bad;
 }
 
 }  // namespace

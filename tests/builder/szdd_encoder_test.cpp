@@ -157,7 +157,9 @@ TEST(SzddCompress, ExpandsThroughTheLzLibrary) {
     };
     for (const encoder_case& c : cases) {
         ASSERT_TRUE(testing_support::write_bytes(folder / "file.bi_", builder::szdd_compress(c.data)));
-        ASSERT_EQ(patch::expand((folder / "file.bi_").c_str(), (folder / "file.bin").c_str()), patch::expand_result::ok) << c.name;
+        ASSERT_EQ(patch::expand((folder / "file.bi_").c_str(), (folder / "file.bin").c_str()),
+                  patch::expand_result::ok)
+            << c.name;
         EXPECT_EQ(testing_support::read_bytes(folder / "file.bin"), c.data) << c.name;
     }
 }

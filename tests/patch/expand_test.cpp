@@ -25,7 +25,9 @@ struct work_files {
     std::string destination = folder / "Pelora9.exe";
 };
 
-patch::expand_result expand_files(const work_files& files) { return patch::expand(files.source.c_str(), files.destination.c_str()); }
+patch::expand_result expand_files(const work_files& files) {
+    return patch::expand(files.source.c_str(), files.destination.c_str());
+}
 
 TEST(Expand, CompressorOutputExpandsToTheOriginal) {
     for (const std::string& name : szdd_fixtures::compressed_fixtures()) {

@@ -84,7 +84,8 @@ TEST_F(Backup, LogLinesAndCopies) {
     const std::string& folder = choice.folder;
     ASSERT_TRUE(testing_support::write_bytes(app / "Pelora9.exe", text_bytes("exe")));
     testing_support::scratch_folder work;
-    ASSERT_TRUE(testing_support::write_bytes(work / "PLUpdate.ini", text_bytes("[Params]\r\nA=1\r\n[Build]\r\nversion=820\r\n")));
+    ASSERT_TRUE(
+        testing_support::write_bytes(work / "PLUpdate.ini", text_bytes("[Params]\r\nA=1\r\n[Build]\r\nversion=820\r\n")));
     ASSERT_EQ(platform::create_directory((app / "Base Symbols").c_str()), platform::create_directory_result::created);
     ASSERT_EQ(platform::create_directory((app / "GIS Symbols").c_str()), platform::create_directory_result::created);
     ASSERT_TRUE(testing_support::write_bytes(app / "Base Symbols\\Weather.MCR", text_bytes("base")));

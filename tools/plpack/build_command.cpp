@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "builder/package_writer.h"
+#include "formats/payload.h"
 #include "install/locate_application.h"
 #include "package/manifest.h"
 #include "patch/byte_sum.h"
@@ -218,8 +219,8 @@ int command_build(int argc, char** argv) {
             ++by_flag[0];
             continue;
         }
-        std::string problem = builder::destination_problem(it.destination);
-        if (!problem.empty()) found.problems.push_back(it.new_path + ": " + problem);
+        std::optional<std::string> problem = builder::destination_problem(it.destination);
+        if (problem) found.problems.push_back(it.new_path + ": " + *problem);
         ++by_flag[it.flag];
         entries.push_back({it.section, it.flag, it.destination});
         entry_items.push_back(&it);
@@ -234,7 +235,7 @@ int command_build(int argc, char** argv) {
     try {
         for (std::size_t i : builder::manifest_order(entries))
             if (entries[i].flag != package::flag_delete)
-                builder::append_payload_record(&payload, entry_items[i]->compressed);
+                formats::append_payload_record(&payload, entry_items[i]->compressed);
     } catch (const std::length_error& failure) {
         found.problems.push_back(failure.what());
     }

@@ -104,9 +104,8 @@ void check_inventory(inventory* found) {
     for (const item& it : found->items) {
         // Deletions and new files are entries whatever their content.
         if (!it.old_path.empty() && !it.new_path.empty()) continue;
-        std::string problem = builder::destination_problem(it.destination);
-        if (!problem.empty())
-            found->problems.push_back((it.new_path.empty() ? it.old_path : it.new_path) + ": " + problem);
+        std::optional<std::string> problem = builder::destination_problem(it.destination);
+        if (problem) found->problems.push_back((it.new_path.empty() ? it.old_path : it.new_path) + ": " + *problem);
     }
 }
 
