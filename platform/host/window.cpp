@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -152,12 +153,19 @@ window_handle create_dialog(module_handle, int template_id, dialog_procedure pro
         if (found == table.templates.end()) return nullptr;
         layout = found->second;
     }
-    auto* window = new host_window;  // lives as long as the process, as the dialog does
+    // A dialog lives as long as the process: every one stays listed here,
+    // in a table that is never destroyed.
+    static auto* const dialogs = new std::vector<std::unique_ptr<host_window>>;
+    auto* window = new host_window;
     window->procedure = procedure;
     window->context = context;
     window->layout = layout;
     for (const host::dialog_control& item : layout) window->controls[item.id].text = item.text;
     window->on_terminal = isatty(STDERR_FILENO) != 0;
+    {
+        std::lock_guard lock(windows_mutex);
+        dialogs->emplace_back(window);
+    }
     if (procedure) procedure(window, window_message::init_dialog, context);
     std::lock_guard lock(windows_mutex);
     draw(window);
