@@ -71,7 +71,8 @@ void draw(host_window* window) {
         lines += "\x1b[2K";
         if (item.is_bar) {
             int filled = c.upper > 0 ? c.position * width / c.upper : 0;
-            lines += "[" + std::string(static_cast<std::size_t>(filled), '#') + std::string(width - filled, '.') + "]";
+            lines.append("[").append(static_cast<std::size_t>(filled), '#');
+            lines.append(static_cast<std::size_t>(width - filled), '.').append("]");
         } else {
             lines += c.text;
         }
