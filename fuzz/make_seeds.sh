@@ -51,6 +51,9 @@ done
 # payload_records: the payloads of the test packages.
 cp "$data/sample/package/payload.bin" corpus/payload_records/sample
 cp "$data/split-package/payload.bin" corpus/payload_records/split
+# A record of 2 bytes, then one whose length field, added to where it
+# stands, passes 2^32 and comes back inside the payload.
+printf '\002\000\000\000ok\374\377\377\377wxyz' > corpus/payload_records/wrapping_length
 
 # embedded_package: 64- and 32-bit ELF objects and a PE executable that carry
 # the split test package.

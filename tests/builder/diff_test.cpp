@@ -184,6 +184,56 @@ TEST(MakePatch, SpellsSmallChangesAsRuns) {
     EXPECT_EQ(bytes(body.begin(), body.end() - 4), (bytes{patch::op_run16, 43, 1, old_data[299]}));
 }
 
+// One changed byte after an unchanged stretch whose length sits on either
+// side of where a run's count moves to a wider form (127/128, 255/256,
+// 65535/65536), and changes at the file's first and last bytes. Each patch
+// must rebuild the new file in memory and verify through the engine on
+// files.
+TEST(MakePatch, RunCountsAtTheFormBoundariesRoundTrip) {
+    struct boundary_case {
+        std::uint32_t stretch;  // unchanged bytes before the changed one
+        std::uint32_t tail;     // unchanged bytes after it
+        std::size_t largest;    // the stretch's run, the tail's short run (if any), the byte sum
+    };
+    const boundary_case cases[] = {
+        {0, 40, 2 + 2 + 4},  // the first byte changed
+        {1, 40, 2 + 2 + 4},
+        {127, 40, 2 + 2 + 4},
+        {128, 40, 3 + 2 + 4},
+        {255, 40, 3 + 2 + 4},
+        {256, 40, 4 + 2 + 4},
+        {257, 40, 4 + 2 + 4},
+        {65535, 40, 4 + 2 + 4},
+        {65536, 40, 6 + 2 + 4},
+        {65537, 40, 6 + 2 + 4},
+        {0, 0, 2 + 4},       // a file of one byte, changed
+        {300, 0, 4 + 4},     // the last byte changed
+        {65536, 0, 6 + 4},
+    };
+    testing_support::message_recorder messages;
+    testing_support::scratch_folder folder;
+    const bytes source = random_bytes(65537 + 1 + 40, 7);
+    for (const boundary_case& c : cases) {
+        SCOPED_TRACE("stretch " + std::to_string(c.stretch) + ", tail " + std::to_string(c.tail));
+        const bytes old_data = slice(source, 0, c.stretch + 1 + c.tail);
+        bytes new_data = old_data;
+        new_data[c.stretch] = static_cast<std::uint8_t>(~new_data[c.stretch]);
+        bytes patch_file = builder::make_patch(old_data, new_data);
+        EXPECT_LE(patch_file.size(), c.largest);
+
+        std::string fault;
+        EXPECT_TRUE(apply_body(old_data, patch_file, &fault) == new_data) << "rebuilt in memory";
+        EXPECT_EQ(fault, "");
+
+        ASSERT_TRUE(testing_support::write_bytes(folder / "old", old_data));
+        ASSERT_TRUE(testing_support::write_bytes(folder / "patch", patch_file));
+        patch::file_record patch_record{folder / "patch"}, old_record{folder / "old"}, output{folder / "oldTemp"};
+        EXPECT_EQ(patch::apply_patch(&patch_record, &old_record, &output), patch::patch_result::verified);
+        EXPECT_TRUE(testing_support::read_bytes(folder / "oldTemp") == new_data) << "rebuilt on files";
+    }
+    EXPECT_TRUE(messages.messages().empty());
+}
+
 // The whole operation on files: the engine verifies the patch's checksum.
 TEST(MakePatch, AppliesThroughTheEngine) {
     testing_support::message_recorder messages;

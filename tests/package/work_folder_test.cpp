@@ -14,6 +14,13 @@ using testing_support::bytes;
 using testing_support::read_bytes;
 using testing_support::text_bytes;
 
+// A record's length field alone, for records whose content is not there.
+bytes length_field(std::uint32_t n) {
+    bytes out;
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(n >> (8 * i)));
+    return out;
+}
+
 bytes record(const bytes& content) {
     bytes out;
     out.reserve(4 + content.size());
@@ -61,6 +68,23 @@ TEST(PayloadRecords, WritesEachRecordToItsNumberedFile) {
          {"Pelora Patch: Error reading main File"}},
         {"content cut short", concat({record(text_bytes("ok")), bytes{10, 0, 0, 0, 'a', 'b'}}),
          split_result::cut_short, {text_bytes("ok")}, {"Pelora Patch: Error reading main File"}},
+        // Lengths that wrap past 2^32 when added to the position: each
+        // record is cut short, whatever follows it.
+        {"length 0xFFFFFFFF in a middle record",
+         concat({record(text_bytes("ok")), length_field(0xFFFFFFFFu), record(text_bytes("after"))}),
+         split_result::cut_short, {text_bytes("ok")}, {"Pelora Patch: Error reading main File"}},
+        {"length 0xFFFFFFFC in a middle record",
+         concat({record(text_bytes("ok")), length_field(0xFFFFFFFCu), record(text_bytes("after"))}),
+         split_result::cut_short, {text_bytes("ok")}, {"Pelora Patch: Error reading main File"}},
+        {"length 0xFFFFFFFF in the last record, content after it",
+         concat({record(text_bytes("ok")), length_field(0xFFFFFFFFu), text_bytes("wxyz")}),
+         split_result::cut_short, {text_bytes("ok")}, {"Pelora Patch: Error reading main File"}},
+        {"length 0xFFFFFFFC in the last record, content after it",
+         concat({record(text_bytes("ok")), length_field(0xFFFFFFFCu), text_bytes("wxyz")}),
+         split_result::cut_short, {text_bytes("ok")}, {"Pelora Patch: Error reading main File"}},
+        {"length 0xFFFFFFFC in the first record, content after it",
+         concat({length_field(0xFFFFFFFCu), text_bytes("wxyz")}), split_result::cut_short, {},
+         {"Pelora Patch: Error reading main File"}},
     };
     for (const payload_case& c : cases) {
         SCOPED_TRACE(c.name);

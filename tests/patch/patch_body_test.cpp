@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "support/patch_writer.h"
@@ -109,6 +110,56 @@ TEST(PatchBody, AFailedFlushStopsTheBodyAndKeepsWhatWasWritten) {
         EXPECT_LT(s.received.size(), c.patch->expected.size());
         EXPECT_TRUE(std::equal(s.received.begin(), s.received.end(), c.patch->expected.begin()))
             << "what reached the output is the start of the new file";
+    }
+}
+
+// Each run form with counts at the edges of its count field and of the
+// next narrower form's. A run is followed by a short run, which shows
+// where the first one left the old cursor. The old data is then cut to end
+// just after the run's copy (still whole: the literal needs no old byte)
+// and one byte earlier (malformed, with nothing of the run handed over).
+TEST(PatchBody, RunCountsAtEachFormsBoundaries) {
+    using testing_support::run_form;
+    struct form_counts {
+        const char* name;
+        run_form form;
+        std::vector<std::uint32_t> counts;
+    };
+    const form_counts cases[] = {
+        {"0x80|c", run_form::short_run, {0, 1, 127}},
+        {"0x04 u8", run_form::u8, {0, 1, 127, 128, 255}},
+        {"0x02 u16", run_form::u16, {0, 255, 256, 257, 65535}},
+        {"0x01 u32", run_form::u32, {0, 255, 256, 65535, 65536, 65537}},
+    };
+    const bytes old_data = random_bytes(65537 + 1 + 3, 17);
+    for (const form_counts& c : cases) {
+        for (std::uint32_t count : c.counts) {
+            SCOPED_TRACE(std::string(c.name) + " run of " + std::to_string(count));
+            bytes body;
+            testing_support::put_run(&body, c.form, count, 'L');
+            testing_support::put_run(&body, run_form::short_run, 2, 'M');
+            bytes expected(old_data.begin(), old_data.begin() + count);
+            expected.push_back('L');
+            expected.insert(expected.end(), old_data.begin() + count + 1, old_data.begin() + count + 3);
+            expected.push_back('M');
+            sink s;
+            run_outcome out = run_body(old_data, body, 4096, &s);
+            EXPECT_EQ(out.result, patch::body_result::ok);
+            EXPECT_TRUE(s.received == expected) << s.received.size() << " bytes of " << expected.size();
+
+            bytes alone;
+            testing_support::put_run(&alone, c.form, count, 'L');
+            const bytes exact(old_data.begin(), old_data.begin() + count);
+            sink whole;
+            EXPECT_EQ(run_body(exact, alone, 4096, &whole).result, patch::body_result::ok);
+            EXPECT_TRUE(whole.received == bytes(expected.begin(), expected.begin() + count + 1));
+            if (count > 0) {
+                sink cut;
+                EXPECT_EQ(run_body(bytes(exact.begin(), exact.end() - 1), alone, 4096, &cut).result,
+                          patch::body_result::malformed);
+                EXPECT_TRUE(cut.received.empty());
+            }
+        }
     }
 }
 
