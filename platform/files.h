@@ -68,6 +68,10 @@ struct local_time {
     int year, month, day, hour, minute, second;
 };
 local_time get_local_time();
+// Replaces where get_local_time takes the time from (a test pins it).
+// Returns the previous source; nullptr restores the system clock.
+using local_time_source = local_time (*)();
+local_time_source set_local_time_source(local_time_source source);
 
 // Closes a file handle when it goes out of scope.
 class unique_file {

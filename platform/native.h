@@ -3,12 +3,14 @@
 
 #include <cstddef>
 
+#include "platform/files.h"
 #include "platform/ui.h"
 #include "platform/window.h"
 
 namespace platform::native {
 
 box_answer message_box(const char* text, const char* caption, box_buttons buttons);
+local_time system_local_time();
 bool open_file_dialog(const char* description, const char* pattern, char* buffer, std::size_t capacity);
 
 window_handle create_dialog(module_handle instance, int template_id, dialog_procedure procedure, void* context);

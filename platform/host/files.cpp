@@ -16,8 +16,10 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/faults.h"
 #include "platform/files.h"
 #include "platform/host/host_path.h"
+#include "platform/native.h"
 
 namespace platform {
 
@@ -42,6 +44,20 @@ bool in_use(const std::string& path) {
     bool locked = flock(fd, LOCK_EX | LOCK_NB) != 0;
     ::close(fd);
     return locked;
+}
+
+// Writes n bytes in as many writes as it takes; *done receives the count
+// written.
+bool write_all(int fd, const void* buffer, std::uint32_t n, std::uint32_t* done) {
+    *done = 0;
+    const auto* in = static_cast<const char*>(buffer);
+    while (*done < n) {
+        ssize_t put = ::write(fd, in + *done, n - *done);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return false;
+        *done += static_cast<std::uint32_t>(put);
+    }
+    return true;
 }
 
 bool read_only(const std::string& path) {
@@ -87,6 +103,7 @@ find_handle next_find = 1;
 }  // namespace
 
 file_handle create_file(const char* path, access mode, disposition how) {
+    if (call_fails(file_call::create_file)) return invalid_file;
     std::string host = host::to_host(path);
     int flags = mode == access::read ? O_RDONLY : O_WRONLY;
     if (how != disposition::open_existing) flags |= O_CREAT;
@@ -102,6 +119,7 @@ file_handle create_file(const char* path, access mode, disposition how) {
 
 bool read_file(file_handle file, void* buffer, std::uint32_t n, std::uint32_t* done) {
     *done = 0;
+    if (call_fails(file_call::read_file)) return false;
     auto* out = static_cast<char*>(buffer);
     while (*done < n) {
         ssize_t got = ::read(static_cast<int>(file), out + *done, n - *done);
@@ -115,14 +133,8 @@ bool read_file(file_handle file, void* buffer, std::uint32_t n, std::uint32_t* d
 
 bool write_file(file_handle file, const void* buffer, std::uint32_t n, std::uint32_t* done) {
     *done = 0;
-    const auto* in = static_cast<const char*>(buffer);
-    while (*done < n) {
-        ssize_t put = ::write(static_cast<int>(file), in + *done, n - *done);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return false;
-        *done += static_cast<std::uint32_t>(put);
-    }
-    return true;
+    if (call_fails(file_call::write_file)) return false;
+    return write_all(static_cast<int>(file), buffer, n, done);
 }
 
 std::uint32_t get_file_size(file_handle file) {
@@ -139,6 +151,7 @@ bool set_file_pointer(file_handle file, std::int32_t distance, seek_from origin)
 bool close_handle(file_handle file) { return file != invalid_file && ::close(static_cast<int>(file)) == 0; }
 
 bool copy_file(const char* from, const char* to, bool fail_if_exists) {
+    if (call_fails(file_call::copy_file)) return false;
     std::string source = host::to_host(from), target = host::to_host(to);
     if (is_directory(source) || is_directory(target)) return false;
     if (fail_if_exists && ::access(target.c_str(), F_OK) == 0) return false;
@@ -154,7 +167,7 @@ bool copy_file(const char* from, const char* to, bool fail_if_exists) {
         ssize_t got = ::read(in, buffer.data(), buffer.size());
         if (got == 0) break;
         std::uint32_t written = 0;
-        ok = got > 0 && write_file(out, buffer.data(), static_cast<std::uint32_t>(got), &written);
+        ok = got > 0 && write_all(out, buffer.data(), static_cast<std::uint32_t>(got), &written);
     }
     ::close(in);
     if (out >= 0) {
@@ -165,6 +178,7 @@ bool copy_file(const char* from, const char* to, bool fail_if_exists) {
 }
 
 bool move_file(const char* from, const char* to) {
+    if (call_fails(file_call::move_file)) return false;
     std::string source = host::to_host(from), target = host::to_host(to);
     struct stat st;
     if (lstat(source.c_str(), &st) != 0 || lstat(target.c_str(), &st) == 0) return false;
@@ -173,6 +187,7 @@ bool move_file(const char* from, const char* to) {
 }
 
 bool replace_file(const char* from, const char* to) {
+    if (call_fails(file_call::replace_file)) return false;
     std::string source = host::to_host(from), target = host::to_host(to);
     if (is_directory(source) || is_directory(target)) return false;
     if (in_use(source) || in_use(target) || read_only(target)) return false;
@@ -185,12 +200,14 @@ bool replace_file(const char* from, const char* to) {
 }
 
 bool delete_file(const char* path) {
+    if (call_fails(file_call::delete_file)) return false;
     std::string host = host::to_host(path);
     if (is_directory(host) || read_only(host) || in_use(host)) return false;
     return ::unlink(host.c_str()) == 0;
 }
 
 bool set_file_attributes_normal(const char* path) {
+    if (call_fails(file_call::set_file_attributes_normal)) return false;
     std::string host = host::to_host(path);
     struct stat st;
     if (stat(host.c_str(), &st) != 0) return false;
@@ -257,7 +274,7 @@ std::string temp_path() {
     return path;
 }
 
-local_time get_local_time() {
+local_time native::system_local_time() {
     std::time_t now = std::time(nullptr);
     std::tm parts{};
     localtime_r(&now, &parts);

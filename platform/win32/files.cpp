@@ -1,6 +1,8 @@
 #include <windows.h>
 
+#include "platform/faults.h"
 #include "platform/files.h"
+#include "platform/native.h"
 
 namespace platform {
 
@@ -12,6 +14,7 @@ file_handle from_native(HANDLE handle) {
 }  // namespace
 
 file_handle create_file(const char* path, access mode, disposition how) {
+    if (call_fails(file_call::create_file)) return invalid_file;
     DWORD desired = mode == access::read ? GENERIC_READ : GENERIC_WRITE;
     DWORD creation = how == disposition::open_existing   ? OPEN_EXISTING
                      : how == disposition::create_always ? CREATE_ALWAYS
@@ -20,6 +23,10 @@ file_handle create_file(const char* path, access mode, disposition how) {
 }
 
 bool read_file(file_handle file, void* buffer, std::uint32_t n, std::uint32_t* done) {
+    if (call_fails(file_call::read_file)) {
+        *done = 0;
+        return false;
+    }
     DWORD got = 0;
     BOOL ok = ReadFile(to_native(file), buffer, n, &got, nullptr);
     *done = got;
@@ -27,6 +34,10 @@ bool read_file(file_handle file, void* buffer, std::uint32_t n, std::uint32_t* d
 }
 
 bool write_file(file_handle file, const void* buffer, std::uint32_t n, std::uint32_t* done) {
+    if (call_fails(file_call::write_file)) {
+        *done = 0;
+        return false;
+    }
     DWORD put = 0;
     BOOL ok = WriteFile(to_native(file), buffer, n, &put, nullptr);
     *done = put;
@@ -43,18 +54,23 @@ bool set_file_pointer(file_handle file, std::int32_t distance, seek_from origin)
 bool close_handle(file_handle file) { return file != invalid_file && CloseHandle(to_native(file)) != FALSE; }
 
 bool copy_file(const char* from, const char* to, bool fail_if_exists) {
-    return CopyFileA(from, to, fail_if_exists ? TRUE : FALSE) != FALSE;
+    return !call_fails(file_call::copy_file) && CopyFileA(from, to, fail_if_exists ? TRUE : FALSE) != FALSE;
 }
 
-bool move_file(const char* from, const char* to) { return MoveFileA(from, to) != FALSE; }
+bool move_file(const char* from, const char* to) {
+    return !call_fails(file_call::move_file) && MoveFileA(from, to) != FALSE;
+}
 
 bool replace_file(const char* from, const char* to) {
-    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != FALSE;
+    return !call_fails(file_call::replace_file) && MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != FALSE;
 }
 
-bool delete_file(const char* path) { return DeleteFileA(path) != FALSE; }
+bool delete_file(const char* path) { return !call_fails(file_call::delete_file) && DeleteFileA(path) != FALSE; }
 
-bool set_file_attributes_normal(const char* path) { return SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL) != FALSE; }
+bool set_file_attributes_normal(const char* path) {
+    return !call_fails(file_call::set_file_attributes_normal) &&
+           SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL) != FALSE;
+}
 
 bool file_exists(const char* path) {
     DWORD attributes = GetFileAttributesA(path);
@@ -100,7 +116,7 @@ std::string temp_path() {
     return std::string(buffer, length);
 }
 
-local_time get_local_time() {
+local_time native::system_local_time() {
     SYSTEMTIME now;
     GetLocalTime(&now);
     return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};

@@ -208,10 +208,28 @@ not_relaunched() {
   [ -e "$app/plapp-started.txt" ] && fail "Pelora was started: $(cat "$app/plapp-started.txt")" || pass "Pelora not started"
 }
 
+# The destinations of the package's entries that the file pass acts on
+# (flags 1 to 4), by entry number: the order in which it backs them up.
+entries_backed_up() {
+  tr -d '\r' <"$sample/package/manifest.ini" | awk '
+    { key = substr($0, 1, index($0, "=") - 1); value = substr($0, index($0, "=") + 1) }
+    key == "TotalFiles" { total = value + 0 }
+    key ~ /^File[0-9]+Flag$/ { flag[substr(key, 5, length(key) - 8)] = value + 0 }
+    key ~ /^File[0-9]+Dest$/ { dest[substr(key, 5, length(key) - 8)] = value }
+    END { for (i = 1; i <= total; i++) if (flag[i] >= 1 && flag[i] <= 4) print dest[i] }'
+}
+
 backup_holds_old_files() {
-  local b=$app/Backup f
-  if ! tr -d '\r' <"$b/Log.txt" 2>/dev/null | grep -qx 'Build:905'; then fail "no build line in the backup log"; return; fi
-  grep -q 'File:Templates\\Basic.plt on ' "$b/Log.txt" || fail "the backup log lacks the line of a new file"
+  local b=$app/Backup f expected actual
+  # The build line first, then one line per entry in entry order, each
+  # ending with CR LF; the time stamps (MM/DD/YY HH:MM:SS) are taken out.
+  expected=$(echo 'Build:905'; entries_backed_up | sed 's/^/File:/')
+  actual=$(sed -E -e 's#^(Build:[0-9]+)\r$#\1#' \
+    -e 's#^(File:.*) on [0-9]{2}/[0-9]{2}/[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\r$#\1#' "$b/Log.txt" 2>/dev/null)
+  if [ "$expected" != "$actual" ]; then
+    fail "the backup log is not the build line and the entries in order: $(diff <(echo "$expected") <(echo "$actual") | grep '^[<>]' | tr '\n' ' ')"
+    return
+  fi
   for f in "PLCore.dll" "Old.hlp" "Pelora Tools/Tools.dat" "DATA/Data.bin"; do
     cmp -s "$sample/old/Pelora 9/$f" "$b/$(basename "$f")" || fail "the backup folder has no copy of the old $f"
   done

@@ -26,4 +26,16 @@ inline bool make_read_only(const std::string& path) {
     return !error;
 }
 
+// Whether a file is read-only in the sense of make_read_only.
+inline bool is_read_only(const std::string& path) {
+#ifdef _WIN32
+    std::filesystem::path native(path);
+#else
+    std::filesystem::path native(platform::host::to_host(path.c_str()));
+#endif
+    std::error_code error;
+    std::filesystem::file_status status = std::filesystem::status(native, error);
+    return !error && (status.permissions() & std::filesystem::perms::owner_write) == std::filesystem::perms::none;
+}
+
 }  // namespace testing_support
