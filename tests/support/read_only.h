@@ -12,12 +12,17 @@
 
 namespace testing_support {
 
-inline bool make_read_only(const std::string& path) {
+// The file a Windows path names, as the standard library reaches it.
+inline std::filesystem::path native_path(const std::string& path) {
 #ifdef _WIN32
-    std::filesystem::path native(path);
+    return std::filesystem::path(path);
 #else
-    std::filesystem::path native(platform::host::to_host(path.c_str()));
+    return std::filesystem::path(platform::host::to_host(path.c_str()));
 #endif
+}
+
+inline bool make_read_only(const std::string& path) {
+    std::filesystem::path native = native_path(path);
     std::error_code error;
     std::filesystem::permissions(native,
                                  std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
@@ -28,11 +33,7 @@ inline bool make_read_only(const std::string& path) {
 
 // Whether a file is read-only in the sense of make_read_only.
 inline bool is_read_only(const std::string& path) {
-#ifdef _WIN32
-    std::filesystem::path native(path);
-#else
-    std::filesystem::path native(platform::host::to_host(path.c_str()));
-#endif
+    std::filesystem::path native = native_path(path);
     std::error_code error;
     std::filesystem::file_status status = std::filesystem::status(native, error);
     return !error && (status.permissions() & std::filesystem::perms::owner_write) == std::filesystem::perms::none;
