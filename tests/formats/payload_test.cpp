@@ -7,28 +7,18 @@
 #include <string>
 #include <vector>
 
+#include "support/test_support.h"
+
 namespace {
 
 using bytes = std::vector<std::uint8_t>;
 
-// Pieces laid one after another: a length field is written out by hand so
-// that the reader's own helpers play no part in the expected bytes.
-bytes length_field(std::uint32_t n) {
-    return {static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n >> 16),
-            static_cast<std::uint8_t>(n >> 24)};
-}
-bytes text(const std::string& s) { return bytes(s.begin(), s.end()); }
-bytes record(const std::string& content) {
-    bytes r = length_field(static_cast<std::uint32_t>(content.size()));
-    bytes t = text(content);
-    r.insert(r.end(), t.begin(), t.end());
-    return r;
-}
-bytes joined(std::initializer_list<bytes> pieces) {
-    bytes out;
-    for (const bytes& p : pieces) out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
+// Records are built byte by byte by the test support, so that the reader's
+// own helpers play no part in the expected bytes.
+using testing_support::concat;
+using testing_support::text_bytes;
+bytes length_field(std::uint32_t n) { return testing_support::payload_length_field(n); }
+bytes record(const std::string& content) { return testing_support::payload_record(text_bytes(content)); }
 
 struct framing_case {
     const char* name;
@@ -62,27 +52,27 @@ TEST(PayloadRecords, ReadsWholeRecordsAndStopsAtACut) {
     const framing_case cases[] = {
         {"empty payload", {}, {}, formats::record_read::end, 0},
         {"one record", record("abc"), {"abc"}, formats::record_read::end, 7},
-        {"exact records, an empty one among them", joined({record("abc"), record(""), record("x")}),
+        {"exact records, an empty one among them", concat({record("abc"), record(""), record("x")}),
          {"abc", "", "x"}, formats::record_read::end, 16},
         {"a lone empty record", record(""), {""}, formats::record_read::end, 4},
-        {"length field cut to 1 byte", joined({record("abc"), {0x01}}), {"abc"}, formats::record_read::cut_short, 7},
-        {"length field cut to 3 bytes", joined({record("abc"), {0x01, 0x00, 0x00}}), {"abc"},
+        {"length field cut to 1 byte", concat({record("abc"), {0x01}}), {"abc"}, formats::record_read::cut_short, 7},
+        {"length field cut to 3 bytes", concat({record("abc"), {0x01, 0x00, 0x00}}), {"abc"},
          formats::record_read::cut_short, 7},
-        {"content one byte short", joined({record("ab"), length_field(5), text("abcd")}), {"ab"},
+        {"content one byte short", concat({record("ab"), length_field(5), text_bytes("abcd")}), {"ab"},
          formats::record_read::cut_short, 6},
-        {"content cut in the first record", joined({length_field(2), text("a")}), {}, formats::record_read::cut_short,
+        {"content cut in the first record", concat({length_field(2), text_bytes("a")}), {}, formats::record_read::cut_short,
          0},
-        {"content running to the very end", joined({record("ab"), length_field(4), text("abcd")}), {"ab", "abcd"},
+        {"content running to the very end", concat({record("ab"), length_field(4), text_bytes("abcd")}), {"ab", "abcd"},
          formats::record_read::end, 14},
-        {"length 0xFFFFFFFF in a middle record", joined({record("ab"), length_field(0xFFFFFFFFu), record("cd")}),
+        {"length 0xFFFFFFFF in a middle record", concat({record("ab"), length_field(0xFFFFFFFFu), record("cd")}),
          {"ab"}, formats::record_read::cut_short, 6},
-        {"length 0xFFFFFFFC in a middle record", joined({record("ab"), length_field(0xFFFFFFFCu), record("cd")}),
+        {"length 0xFFFFFFFC in a middle record", concat({record("ab"), length_field(0xFFFFFFFCu), record("cd")}),
          {"ab"}, formats::record_read::cut_short, 6},
-        {"length 0xFFFFFFFF in the last record", joined({record("ab"), length_field(0xFFFFFFFFu)}), {"ab"},
+        {"length 0xFFFFFFFF in the last record", concat({record("ab"), length_field(0xFFFFFFFFu)}), {"ab"},
          formats::record_read::cut_short, 6},
-        {"length 0xFFFFFFFC in the last record", joined({record("ab"), length_field(0xFFFFFFFCu)}), {"ab"},
+        {"length 0xFFFFFFFC in the last record", concat({record("ab"), length_field(0xFFFFFFFCu)}), {"ab"},
          formats::record_read::cut_short, 6},
-        {"length 0xFFFFFFFC with four bytes after it", joined({length_field(0xFFFFFFFCu), text("wxyz")}), {},
+        {"length 0xFFFFFFFC with four bytes after it", concat({length_field(0xFFFFFFFCu), text_bytes("wxyz")}), {},
          formats::record_read::cut_short, 0},
     };
     for (const framing_case& c : cases) {
@@ -100,10 +90,10 @@ TEST(PayloadRecords, ReadsWholeRecordsAndStopsAtACut) {
 }
 
 TEST(PayloadRecords, AppendedRecordsReadBack) {
-    const std::vector<bytes> contents = {text("abc"), {}, bytes(300, 0xA5), text("x")};
+    const std::vector<bytes> contents = {text_bytes("abc"), {}, bytes(300, 0xA5), text_bytes("x")};
     bytes payload = {};
     for (const bytes& c : contents) formats::append_payload_record(&payload, c);
-    EXPECT_EQ(payload, joined({record("abc"), record(""), length_field(300), bytes(300, 0xA5), record("x")}));
+    EXPECT_EQ(payload, concat({record("abc"), record(""), length_field(300), bytes(300, 0xA5), record("x")}));
 
     std::size_t position = 0;
     std::span<const std::uint8_t> content;

@@ -14,27 +14,9 @@ using testing_support::bytes;
 using testing_support::read_bytes;
 using testing_support::text_bytes;
 
-// A record's length field alone, for records whose content is not there.
-bytes length_field(std::uint32_t n) {
-    bytes out;
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(n >> (8 * i)));
-    return out;
-}
-
-bytes record(const bytes& content) {
-    bytes out;
-    out.reserve(4 + content.size());
-    std::uint32_t n = static_cast<std::uint32_t>(content.size());
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(n >> (8 * i)));
-    out.insert(out.end(), content.begin(), content.end());
-    return out;
-}
-
-bytes concat(std::initializer_list<bytes> parts) {
-    bytes out;
-    for (const bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
+using testing_support::concat;
+bytes length_field(std::uint32_t n) { return testing_support::payload_length_field(n); }
+bytes record(const bytes& content) { return testing_support::payload_record(content); }
 
 using package::split_result;
 

@@ -25,6 +25,7 @@
 namespace {
 
 using testing_support::bytes;
+using testing_support::concat;
 using testing_support::patch_file;
 using testing_support::put_block;
 using testing_support::put_run;
@@ -81,12 +82,6 @@ outcome apply_entry(const bytes& old_data, const bytes& patch) {
 }
 
 bytes digits() { return text_bytes("0123456789"); }
-
-bytes concat(std::initializer_list<bytes> parts) {
-    bytes all;
-    for (const bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
 
 bytes slice(const bytes& data, std::size_t from, std::size_t n) {
     return bytes(data.begin() + static_cast<std::ptrdiff_t>(from),

@@ -87,6 +87,21 @@ bytes text_bytes(const std::string& text) { return bytes(text.begin(), text.end(
 
 std::string text_of(const bytes& content) { return std::string(content.begin(), content.end()); }
 
+bytes concat(std::initializer_list<bytes> parts) {
+    bytes all;
+    for (const bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+bytes payload_length_field(std::uint32_t n) {
+    return {static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n >> 16),
+            static_cast<std::uint8_t>(n >> 24)};
+}
+
+bytes payload_record(const bytes& content) {
+    return concat({payload_length_field(static_cast<std::uint32_t>(content.size())), content});
+}
+
 bytes random_bytes(std::size_t size, unsigned seed) {
     std::mt19937 random(seed);
     bytes out(size);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,12 @@ bool exists(const std::string& path);
 void remove_folder(const std::string& folder);
 bytes text_bytes(const std::string& text);
 std::string text_of(const bytes& content);
+// The pieces one after another.
+bytes concat(std::initializer_list<bytes> parts);
+// A payload record built byte by byte, apart from the code under test: the
+// u32 little-endian length field, then the content.
+bytes payload_length_field(std::uint32_t n);
+bytes payload_record(const bytes& content);
 // `size` bytes of a seeded pseudo-random sequence.
 bytes random_bytes(std::size_t size, unsigned seed);
 
