@@ -18,6 +18,9 @@ int command_verify(int argc, char** argv);
 // inspect PACKAGE-or-UPDATER: what a package folder or a built updater
 // carries.
 int command_inspect(const std::string& path);
+// attach UPDATER PACKAGE OUT: OUT becomes UPDATER carrying the package
+// folder PACKAGE instead of its own.
+int command_attach(const std::string& updater, const std::string& package, const std::string& out);
 
 // compress SRC DST: DST becomes the SZDD file of SRC.
 int command_compress(const std::string& source, const std::string& destination);
