@@ -1,0 +1,104 @@
+#!/bin/sh
+# plpack attach: a built Windows updater takes another package in place of
+# its own; the result lists that package as the folder does, keeps a
+# loader-valid checksum, drops a signature, and is refused, leaving OUT as
+# it was, for files that are not our updaters.
+# Usage: plpack_attach.sh BUILD_DIR SOURCE_DIR
+set -u
+plpack=$1/plpack
+package=$2/tests/data/sample/package
+. "$2/tests/support/checks.sh"
+
+updater=
+for candidate in "$2/build/win/PLUpdate.exe" "$2/build/win/tests/test_package.exe"; do
+  if [ -f "$candidate" ]; then updater=$candidate; break; fi
+done
+if [ -z "$updater" ]; then
+  echo "plpack attach: skipped, no Windows build under $2/build/win"
+  exit 77
+fi
+
+# pe_fields FILE: "checksum computed certificate-size" of a PE file,
+# computed here independently of plpack.
+pe_fields() {
+  python3 - "$1" <<'PY'
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+pe = struct.unpack_from("<I", data, 0x3C)[0]
+optional = pe + 24
+magic = struct.unpack_from("<H", data, optional)[0]
+directories = optional + (112 if magic == 0x20B else 96)
+stored = struct.unpack_from("<I", data, optional + 64)[0]
+padded = data + b"\0" * (len(data) % 2)
+total = 0
+for i in range(0, len(padded), 2):
+    if i in (optional + 64, optional + 66):
+        continue
+    total += padded[i] | padded[i + 1] << 8
+    total = (total & 0xFFFF) + (total >> 16)
+total = (total & 0xFFFF) + (total >> 16)
+print(stored, total + len(data), struct.unpack_from("<I", data, directories + 36)[0])
+PY
+}
+
+# check_attached OUT WHAT: OUT lists the package as its folder does, with a
+# right checksum and no signature.
+grep_listing() { grep -v -e '^Package folder ' -e '^Updater ' "$1"; }
+"$plpack" inspect "$package" >"$work/folder.out" 2>&1
+grep_listing "$work/folder.out" >"$work/folder.listing"
+check_attached() {
+  "$plpack" inspect "$1" >"$work/out.out" 2>&1
+  grep_listing "$work/out.out" >"$work/out.listing"
+  diff "$work/folder.listing" "$work/out.listing" >&2 || fail "$2: the attached package is listed differently"
+  set -- $(pe_fields "$1") "$2"
+  [ "$1" = "$2" ] || fail "$4: checksum $1 stored, $2 computed"
+  [ "$3" = 0 ] || fail "$4: a certificate table of $3 bytes is left"
+}
+
+run first attach "$updater" "$package" "$work/first.exe"
+[ "$rc" -eq 0 ] || fail "attach to the released updater: exit $rc: $(cat "$work/first.err")"
+check_attached "$work/first.exe" "released updater"
+
+# Again, to an updater that carries a package already: its own rewritten
+# section is replaced, so the file does not grow.
+run second attach "$work/first.exe" "$package" "$work/second.exe"
+[ "$rc" -eq 0 ] || fail "attach to an attached updater: exit $rc"
+check_attached "$work/second.exe" "attached updater"
+cmp -s "$work/first.exe" "$work/second.exe" || fail "attaching the same package twice gives another file"
+
+# To a signed updater: the signature goes.
+openssl req -x509 -newkey rsa:2048 -nodes -subj "/CN=plpack test" -days 2 \
+  -keyout "$work/key.pem" -out "$work/cert.pem" >/dev/null 2>&1
+osslsigncode sign -certs "$work/cert.pem" -key "$work/key.pem" -h sha256 \
+  -in "$updater" -out "$work/signed.exe" >/dev/null 2>&1 || fail "osslsigncode cannot sign the updater"
+set -- $(pe_fields "$work/signed.exe")
+[ "$3" != 0 ] || fail "the signed updater has no certificate table"
+run signed attach "$work/signed.exe" "$package" "$work/from-signed.exe"
+[ "$rc" -eq 0 ] || fail "attach to a signed updater: exit $rc"
+check_attached "$work/from-signed.exe" "signed updater"
+
+# Refusals: exit 1, the reason, and an existing OUT left as it was.
+head -c 1000 "$updater" >"$work/truncated-headers.exe"
+head -c 200000 "$updater" >"$work/truncated.exe"
+head -c $(($(wc -c <"$updater") / 2)) "$updater" >"$work/half.exe"
+refused() {
+  printf 'previous\n' >"$work/out.exe"
+  run refused attach "$1" "$package" "$work/out.exe"
+  [ "$rc" -eq 1 ] || fail "$1: exit $rc, expected 1"
+  grep -qF "$2" "$work/refused.err" || fail "$1: no reason '$2' in: $(cat "$work/refused.err")"
+  [ "$(cat "$work/out.exe")" = previous ] || fail "$1: OUT was changed"
+  ls "$work" | grep -q plpack-tmp && fail "$1: a temporary file was left"
+}
+refused "$package/manifest.ini" "it is not a Windows (PE) executable"
+refused "$work/truncated.exe" "is not a Windows updater of ours"
+refused "$work/half.exe" "is cut short"
+refused "$work/truncated-headers.exe" "is not a Windows updater of ours"
+refused "$work/absent.exe" "cannot read"
+if [ -f "$2/build/win/plpack.exe" ]; then
+  refused "$2/build/win/plpack.exe" "it has no resources"
+fi
+run nofolder attach "$updater" "$work/absent" "$work/none.exe"
+[ "$rc" -eq 1 ] && [ ! -e "$work/none.exe" ] || fail "a missing package folder: exit $rc"
+
+[ "$failures" -eq 0 ] || exit 1
+echo "plpack attach: all checks passed"
