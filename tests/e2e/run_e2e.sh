@@ -350,6 +350,22 @@ work_folder_is "PLUpdate.ini "
 end_case
 
 echo
+# The Windows updater built without a package, given the sample's package by
+# the host build's plpack attach, runs as the one built with it.
+host_plpack=$src/build/host/plpack
+if [ "$kind" = win ] && [ -x "$host_plpack" ]; then
+  "$host_plpack" attach "$(winpath "$empty_updater")" "$(winpath "$sample/package")" \
+    "$(winpath "$runs/attached.exe")" >/dev/null || fail "plpack attach cannot give the empty updater the package"
+  start_case attached-silent
+  run_updater "$runs/attached.exe" -- -s
+  wait_updater
+  installation_is new
+  status_is "CurStat=3 "
+  work_folder_is "PLUpdate.ini "
+  not_relaunched
+  end_case
+fi
+
 if [ $failures = 0 ]; then echo "e2e ($kind): all cases passed"; exit 0; fi
 echo "e2e ($kind): $failures check(s) failed"
 exit 1
