@@ -6,6 +6,7 @@
 # Usage: plpack_attach.sh BUILD_DIR SOURCE_DIR
 set -u
 plpack=$1/plpack
+src=$2
 package=$2/tests/data/sample/package
 . "$2/tests/support/checks.sh"
 
@@ -94,11 +95,32 @@ refused "$work/truncated.exe" "is not a Windows updater of ours"
 refused "$work/half.exe" "is cut short"
 refused "$work/truncated-headers.exe" "is not a Windows updater of ours"
 refused "$work/absent.exe" "cannot read"
-if [ -f "$2/build/win/plpack.exe" ]; then
-  refused "$2/build/win/plpack.exe" "it has no resources"
+if [ -f "$src/build/win/plpack.exe" ]; then
+  refused "$src/build/win/plpack.exe" "it has no resources"
 fi
 run nofolder attach "$updater" "$work/absent" "$work/none.exe"
 [ "$rc" -eq 1 ] && [ ! -e "$work/none.exe" ] || fail "a missing package folder: exit $rc"
+
+# release: build, verify, attach and sign in one step; osslsigncode accepts
+# the result, which carries the build given.
+sample=$src/tests/data/sample
+mkdir -p "$work/release"
+run release release "$sample/old" "$sample/new" --build 906 --updater "$updater" -o "$work/release/out.exe" \
+  --sign-cert "$work/cert.pem" --sign-key "$work/key.pem"
+[ "$rc" -eq 0 ] || fail "release: exit $rc: $(cat "$work/release.err")"
+osslsigncode verify -CAfile "$work/cert.pem" "$work/release/out.exe" >"$work/verify.out" 2>&1 ||
+  fail "osslsigncode does not accept the released updater: $(tail -3 "$work/verify.out")"
+"$plpack" inspect "$work/release/out.exe" >"$work/released.out" 2>&1
+grep -qx 'Build: 906' "$work/released.out" || fail "the released updater does not carry build 906"
+grep -q 'signed, ' "$work/release.out" || fail "the summary does not say the updater is signed"
+# A step that fails leaves neither OUT nor a temporary file.
+run badsign release "$sample/old" "$sample/new" --build 906 --updater "$updater" -o "$work/release/bad.exe" \
+  --sign-cert "$work/absent.pem" --sign-key "$work/key.pem"
+[ "$rc" -eq 1 ] || fail "release with a missing certificate: exit $rc"
+[ "$(ls "$work/release")" = out.exe ] || fail "a failed release left files: $(ls "$work/release")"
+run badupdater release "$sample/old" "$sample/new" --build 906 --updater "$package/status.ini" -o "$work/release/bad.exe"
+[ "$rc" -eq 1 ] || fail "release to a non-updater: exit $rc"
+[ "$(ls "$work/release")" = out.exe ] || fail "a refused release left files: $(ls "$work/release")"
 
 [ "$failures" -eq 0 ] || exit 1
 echo "plpack attach: all checks passed"

@@ -21,6 +21,9 @@ int command_inspect(const std::string& path);
 // attach UPDATER PACKAGE OUT: OUT becomes UPDATER carrying the package
 // folder PACKAGE instead of its own.
 int command_attach(const std::string& updater, const std::string& package, const std::string& out);
+// release OLD NEW --updater EXE -o OUT [options]: build, verify, attach
+// and sign in one step. argv holds the arguments after "release".
+int command_release(int argc, char** argv);
 
 // compress SRC DST: DST becomes the SZDD file of SRC.
 int command_compress(const std::string& source, const std::string& destination);

@@ -26,6 +26,7 @@ constexpr const char* usage_text =
     "       plpack verify OLD NEW PACKAGE [--dict-old DIR --dict-new DIR]\n"
     "       plpack inspect PACKAGE-or-UPDATER\n"
     "       plpack attach UPDATER PACKAGE OUT\n"
+    "       plpack release OLD NEW --updater EXE -o OUT [--sign-cert C [--sign-key K]]\n"
     "       plpack --help\n";
 
 int usage_error() {
@@ -130,6 +131,7 @@ int main(int argc, char** argv) {
     if (command == "build") return plpack::command_build(argc - 2, argv + 2);
     if (command == "verify") return plpack::command_verify(argc - 2, argv + 2);
     if (command == "inspect" && argc == 3) return plpack::command_inspect(arg(2).path);
+    if (command == "release") return plpack::command_release(argc - 2, argv + 2);
     if (command == "attach" && argc == 5) return plpack::command_attach(arg(2).path, arg(3).path, arg(4).path);
     return usage_error();
 }
