@@ -42,18 +42,56 @@ print(stored, total + len(data), struct.unpack_from("<I", data, directories + 36
 PY
 }
 
+# pe_resources FILE: every resource of a PE file but the package's, one
+# line each: type/name/language, size, code page, digest of the data.
+pe_resources() {
+  python3 - "$1" <<'PY' | grep -v '^DATA/100[012]/'
+import struct, sys, hashlib
+d = open(sys.argv[1], "rb").read()
+pe = struct.unpack_from("<I", d, 0x3C)[0]; opt = pe + 24
+n = struct.unpack_from("<H", d, pe + 6)[0]; osz = struct.unpack_from("<H", d, pe + 20)[0]
+magic = struct.unpack_from("<H", d, opt)[0]; dd = opt + (112 if magic == 0x20B else 96)
+rva = struct.unpack_from("<I", d, dd + 16)[0]
+secs = [struct.unpack_from("<IIII", d, opt + osz + 40 * i + 8) for i in range(n)]
+def off(r):
+    for vs, va, rs, ro in secs:
+        if va <= r < va + max(vs, rs): return ro + r - va
+base = off(rva)
+def name(k):
+    if k & 0x80000000:
+        o = base + (k & 0x7FFFFFFF); l = struct.unpack_from("<H", d, o)[0]
+        return d[o + 2:o + 2 + 2 * l].decode("utf-16le")
+    return str(k)
+def walk(o, path):
+    nn, ni = struct.unpack_from("<HH", d, base + o + 12)
+    for i in range(nn + ni):
+        k, t = struct.unpack_from("<II", d, base + o + 16 + 8 * i)
+        p = path + [name(k)]
+        if t & 0x80000000: walk(t & 0x7FFFFFFF, p)
+        else:
+            r, s, cp = struct.unpack_from("<III", d, base + t)
+            print("/".join(p), s, cp, hashlib.sha256(d[off(r):off(r) + s]).hexdigest()[:16])
+walk(0, [])
+PY
+}
+pe_resources "$updater" >"$work/kept.expected"
+[ -s "$work/kept.expected" ] || fail "the updater lists no resources of its own"
+
 # check_attached OUT WHAT: OUT lists the package as its folder does, with a
 # right checksum and no signature.
 grep_listing() { grep -v -e '^Package folder ' -e '^Updater ' "$1"; }
 "$plpack" inspect "$package" >"$work/folder.out" 2>&1
 grep_listing "$work/folder.out" >"$work/folder.listing"
 check_attached() {
+  attached=$1
   "$plpack" inspect "$1" >"$work/out.out" 2>&1
   grep_listing "$work/out.out" >"$work/out.listing"
   diff "$work/folder.listing" "$work/out.listing" >&2 || fail "$2: the attached package is listed differently"
   set -- $(pe_fields "$1") "$2"
   [ "$1" = "$2" ] || fail "$4: checksum $1 stored, $2 computed"
   [ "$3" = 0 ] || fail "$4: a certificate table of $3 bytes is left"
+  pe_resources "$attached" >"$work/kept.out"
+  diff "$work/kept.expected" "$work/kept.out" >&2 || fail "$4: the updater's other resources changed"
 }
 
 run first attach "$updater" "$package" "$work/first.exe"
