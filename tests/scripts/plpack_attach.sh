@@ -150,7 +150,8 @@ osslsigncode verify -CAfile "$work/cert.pem" "$work/release/out.exe" >"$work/ver
   fail "osslsigncode does not accept the released updater: $(tail -3 "$work/verify.out")"
 "$plpack" inspect "$work/release/out.exe" >"$work/released.out" 2>&1
 grep -qx 'Build: 906' "$work/released.out" || fail "the released updater does not carry build 906"
-grep -q 'signed, ' "$work/release.out" || fail "the summary does not say the updater is signed"
+grep -q 'installing build 906: .*; signed, ' "$work/release.out" ||
+  fail "the summary does not name build 906 and a signed updater: $(cat "$work/release.out")"
 # A step that fails leaves neither OUT nor a temporary file.
 run badsign release "$sample/old" "$sample/new" --build 906 --updater "$updater" -o "$work/release/bad.exe" \
   --sign-cert "$work/absent.pem" --sign-key "$work/key.pem"

@@ -9,6 +9,7 @@
 
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/profile.h"
 #include "tools/plpack/commands.h"
 
 namespace plpack {
@@ -142,8 +143,10 @@ int command_release(int argc, char** argv) {
     if (list_tree(new_folder, &files))
         for (const std::string& f : files.files) new_bytes += size_of(new_folder + "\\" + f);
     std::uint64_t payload = size_of(package + "\\payload.bin");
-    std::printf("Released %s: payload %llu bytes for %llu bytes of new files (%.1f%% saved); %s, %llu bytes",
-                o.out.c_str(), static_cast<unsigned long long>(payload), static_cast<unsigned long long>(new_bytes),
+    std::string status = package + "\\status.ini";
+    std::uint32_t build = platform::read_profile_int("Build", "version", 0, status.c_str());
+    std::printf("Released %s, installing build %u: payload %llu bytes for %llu bytes of new files (%.1f%% saved); %s, %llu bytes",
+                o.out.c_str(), build, static_cast<unsigned long long>(payload), static_cast<unsigned long long>(new_bytes),
                 new_bytes ? 100.0 * (1.0 - static_cast<double>(payload) / static_cast<double>(new_bytes)) : 0.0,
                 signing ? "signed" : "not signed", static_cast<unsigned long long>(size_of(out)));
     if (signing) std::printf(" (%llu before signing)", static_cast<unsigned long long>(unsigned_size));
