@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "formats/little_endian.h"
+#include "tools/plpack/byte_reader.h"
 
 namespace plpack {
 
@@ -96,33 +97,6 @@ constexpr elf_layout elf64 = {.section_table = 0x28,
                               .symbol_size = 24,
                               .symbol_value = 8,
                               .symbol_section = 6};
-
-// Little-endian reads that fail, instead of reading past the end, when the
-// field does not lie wholly inside the data.
-struct reader {
-    bytes data;
-
-    bool has(std::uint64_t offset, std::uint64_t size) const {
-        return offset <= data.size() && size <= data.size() - offset;
-    }
-    std::optional<std::uint32_t> u8(std::uint64_t offset) const {
-        if (!has(offset, 1)) return std::nullopt;
-        return data[offset];
-    }
-    std::optional<std::uint32_t> u16(std::uint64_t offset) const {
-        if (!has(offset, 2)) return std::nullopt;
-        return formats::load_u16(data.data() + offset);
-    }
-    std::optional<std::uint32_t> u32(std::uint64_t offset) const {
-        if (!has(offset, 4)) return std::nullopt;
-        return formats::load_u32(data.data() + offset);
-    }
-    std::optional<std::uint64_t> u64(std::uint64_t offset) const {
-        if (!has(offset, 8)) return std::nullopt;
-        return std::uint64_t{formats::load_u32(data.data() + offset)} |
-               std::uint64_t{formats::load_u32(data.data() + offset + 4)} << 32;
-    }
-};
 
 bool fail(std::string* problem, const std::string& why) {
     *problem = why;

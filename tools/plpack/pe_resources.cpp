@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "formats/little_endian.h"
+#include "tools/plpack/byte_reader.h"
 
 namespace plpack {
 
@@ -27,21 +28,6 @@ constexpr std::uint32_t high_bit = 0x80000000u;
 constexpr std::uint32_t offset_mask = 0x7FFFFFFFu;
 // Resource directories nest type, name, language.
 constexpr int resource_depth = 3;
-
-struct reader {
-    bytes data;
-    bool has(std::uint64_t offset, std::uint64_t size) const {
-        return offset <= data.size() && size <= data.size() - offset;
-    }
-    std::optional<std::uint32_t> u16(std::uint64_t offset) const {
-        if (!has(offset, 2)) return std::nullopt;
-        return formats::load_u16(data.data() + offset);
-    }
-    std::optional<std::uint32_t> u32(std::uint64_t offset) const {
-        if (!has(offset, 4)) return std::nullopt;
-        return formats::load_u32(data.data() + offset);
-    }
-};
 
 void put_u16(std::vector<std::uint8_t>* out, std::uint64_t at, std::uint32_t value) {
     (*out)[at] = static_cast<std::uint8_t>(value);

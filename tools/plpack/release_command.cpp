@@ -89,9 +89,12 @@ bool sign(const options& o, const std::string& in, const std::string& out) {
     return std::system(command.c_str()) == 0;
 }
 
+// The size of the file at `path`, or 0 when it cannot be opened.
 std::uint64_t size_of(const std::string& path) {
-    std::vector<std::uint8_t> content;
-    return read_whole_file(path, &content) ? content.size() : 0;
+    platform::unique_file file(
+        platform::create_file(path.c_str(), platform::access::read, platform::disposition::open_existing));
+    std::uint32_t size = file.valid() ? platform::get_file_size(file.get()) : 0xFFFFFFFFu;
+    return size == 0xFFFFFFFFu ? 0 : size;
 }
 
 }  // namespace
