@@ -11,6 +11,7 @@
 #include "run/backup.h"
 #include "run/coordination.h"
 #include "run/file_pass.h"
+#include "run/resume.h"
 #include "run/tell.h"
 #include "ui/progress.h"
 #include "ui/strings.h"
@@ -106,6 +107,7 @@ int run_update(platform::module_handle instance, const char* command_line) {
         platform::message_box("Please Quit Pelora before running this Updater", "Error", platform::box_buttons::ok);
         return 0;
     }
+    if (finish_interrupted_update(instance, context.silent)) return 0;
     if (!install::locate_application()) return 0;
     std::optional<package::unpacked_package> unpacked = package::unpack_package(instance);
     if (!unpacked) return 0;
