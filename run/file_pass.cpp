@@ -1,6 +1,7 @@
 #include "run/file_pass.h"
 
 #include <cstdint>
+#include <optional>
 
 #include "install/folder_map.h"
 #include "install/layout.h"
@@ -8,12 +9,15 @@
 #include "patch/apply_patch.h"
 #include "patch/expand.h"
 #include "patch/file_record.h"
+#include "platform/digest.h"
 #include "platform/durable.h"
+#include "platform/ui.h"
 #include "platform/files.h"
 #include "run/backup.h"
 #include "run/commit.h"
 #include "run/staging.h"
 #include "run/tell.h"
+#include "ui/strings.h"
 
 namespace run {
 
@@ -30,7 +34,31 @@ struct preparation {
     commit_plan* plan;
     std::string* swept_folders;
     int number;
+    const char* section;
+    // The manifest's size and digest of the new content, when it has them.
+    package::manifest::content_keys keys;
+    std::string sha256;
+    unsigned long long size;
 };
+
+// Whether the file at `path` holds the content the manifest promises.
+bool holds_new_content(const preparation& at, const std::string& path) {
+    std::optional<platform::file_digest> digest = platform::digest_file(path.c_str());
+    return digest && digest->size == at.size && digest->sha256 == at.sha256;
+}
+
+// Checks staged content against the manifest's size and digest (when it
+// has them); a mismatch removes the staging file and says which file.
+bool staged_content_checks(const run_context& context, const preparation& at, const std::string& staged,
+                           const std::string& target) {
+    if (at.keys == package::manifest::content_keys::none || holds_new_content(at, staged)) return true;
+    platform::delete_file(staged.c_str());
+    std::string text = "The new content of " + target +
+                       " is not what the update package says it must be; the file was left as it was.";
+    platform::message_box(text.c_str(), ui::load_text(context.module, IDS_UPDATER_CAPTION).c_str(),
+                          platform::box_buttons::ok);
+    return false;
+}
 
 // Flag 1: the compressed file holds a binary patch of the target, applied
 // into a staging file. A patch that fails names its output in RegLog.txt
@@ -55,6 +83,7 @@ bool patch_entry(const run_context& context, const std::string& compressed, cons
         return false;
     }
     platform::delete_file(patch_path.c_str());
+    if (!staged_content_checks(context, at, staged, target)) return false;
     at.plan->steps.push_back({staged, target});
     return true;
 }
@@ -71,6 +100,7 @@ bool replace_entry(const run_context& context, const std::string& compressed, co
         platform::delete_file(staged.c_str());
         return false;
     }
+    if (!staged_content_checks(context, at, staged, target)) return false;
     at.plan->steps.push_back({staged, target});
     return true;
 }
@@ -98,6 +128,10 @@ bool prepare_entry(const run_context& context, const std::string& folder, int fl
     // The compressed file must be one of the work folder's own.
     std::string name = compressed.substr(context.manifest.compressed_folder.size());
     if (!install::stays_inside(name) || !fits(compressed)) return false;
+    if (at.keys == package::manifest::content_keys::malformed) return false;
+    // A target that holds the new content already is done: nothing is
+    // staged, and no backup copy replaces the one of its older content.
+    if (at.keys == package::manifest::content_keys::present && holds_new_content(at, target)) return true;
     if (flag == package::flag_patch) return patch_entry(context, compressed, target, destination, at);
     return replace_entry(context, compressed, target, destination, at);
 }
@@ -135,7 +169,9 @@ int file_pass(const run_context& context, ui::progress_counters* progress) {
         for (; count > 0; --count) {
             std::string destination, compressed;
             int flag = context.manifest.read_entry(name, number, &destination, &compressed);
-            preparation at{&plan, &swept_folders, number};
+            preparation at{&plan, &swept_folders, number, name, {}, {}, 0};
+            if (flag != package::flag_delete && flag != 0)
+                at.keys = context.manifest.read_new_content(name, number, &at.sha256, &at.size);
             set_counter(++number);
             if (!prepare_entry(context, folder, flag, destination, compressed, at)) ++plan.failures;
             platform::kill_point();
