@@ -108,7 +108,7 @@ int run_update(platform::module_handle instance, const char* command_line) {
         return 0;
     }
     if (finish_interrupted_update(instance, context.silent)) return 0;
-    if (!install::locate_application()) return 0;
+    if (!installation_holds_new_release(instance) && !install::locate_application()) return 0;
     std::optional<package::unpacked_package> unpacked = package::unpack_package(instance);
     if (!unpacked) return 0;
     std::string handoff = handoff_string(package::manifest_file_name, unpacked->work_folder);
