@@ -24,6 +24,9 @@ bool sync_folder(const char* folder);
 // sync_folder completes it.
 bool replace_file_durably(const char* from, const char* to);
 
+// Whether `path` is a symbolic link (a reparse point on Windows).
+bool is_link(const char* path);
+
 // Free bytes for the caller on the disk that holds `folder`; false when
 // the disk cannot be asked.
 bool free_space(const char* folder, std::uint64_t* bytes);

@@ -5,6 +5,7 @@
 
 #include "platform/durable.h"
 #include "platform/files.h"
+#include "run/backup.h"
 
 namespace run {
 
@@ -100,6 +101,7 @@ int sweep(const std::string& app_folder, const commit_plan& plan) {
         platform::kill_point();
     }
     for (const std::string& folder : folders) platform::sync_folder(folder.c_str());
+    promote_copies(app_folder + "\\Backup\\");
     std::string journal = journal_path(app_folder);
     platform::delete_file(journal.c_str());
     platform::sync_folder(app_folder.c_str());

@@ -25,8 +25,9 @@ namespace {
 
 bool fits(const std::string& path) { return path.size() < entry_path_capacity; }
 
-void back_up_if_on(const run_context& context, const std::string& target, const std::string& destination) {
-    if (context.backup) back_up(context.backup_folder, target, destination);
+// False when the entry is to fail: its backup copy could not be made.
+bool back_up_if_on(const run_context& context, const std::string& target, const std::string& destination) {
+    return !context.backup || back_up(context.backup_folder, target, destination);
 }
 
 // What the preparation of one entry needs besides the entry itself.
@@ -74,7 +75,10 @@ bool patch_entry(const run_context& context, const std::string& compressed, cons
         return false;
     }
 
-    back_up_if_on(context, target, destination);
+    if (!back_up_if_on(context, target, destination)) {
+        platform::delete_file(staged.c_str());
+        return false;
+    }
     patch::file_record patch_file{patch_path}, old_file{target}, output{staged};
     patch::patch_result result = patch::apply_patch(&patch_file, &old_file, &output);
     tell_patch_result(context.module, result, output.path);
@@ -95,7 +99,10 @@ bool replace_entry(const run_context& context, const std::string& compressed, co
     if (!fits(target + staging_marker + "0123456789abcdef-99999")) return false;
     std::string staged = make_staging_file(target, at.number);
     if (staged.empty()) return false;
-    back_up_if_on(context, target, destination);
+    if (!back_up_if_on(context, target, destination)) {
+        platform::delete_file(staged.c_str());
+        return false;
+    }
     if (patch::expand(compressed.c_str(), staged.c_str()) != patch::expand_result::ok) {
         platform::delete_file(staged.c_str());
         return false;
@@ -108,7 +115,7 @@ bool replace_entry(const run_context& context, const std::string& compressed, co
 // Flag 3: the deletion is left to the commit.
 bool delete_entry(const run_context& context, const std::string& target, const std::string& destination,
                   const preparation& at) {
-    back_up_if_on(context, target, destination);
+    if (!back_up_if_on(context, target, destination)) return false;
     at.plan->steps.push_back({{}, target});
     return true;
 }

@@ -37,6 +37,11 @@ bool sync_folder(const char* folder) {
 
 bool replace_file_durably(const char* from, const char* to) { return replace_file(from, to); }
 
+bool is_link(const char* path) {
+    struct stat st;
+    return lstat(host::to_host(path).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 bool free_space(const char* folder, std::uint64_t* bytes) {
     struct statvfs disk;
     if (statvfs(host::to_host(folder).c_str(), &disk) != 0) return false;

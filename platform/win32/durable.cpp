@@ -29,6 +29,11 @@ bool replace_file_durably(const char* from, const char* to) {
            MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
+bool is_link(const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
 bool free_space(const char* folder, std::uint64_t* bytes) {
     ULARGE_INTEGER available;
     if (!GetDiskFreeSpaceExA(folder, &available, nullptr, nullptr)) return false;
