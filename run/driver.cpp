@@ -4,6 +4,7 @@
 
 #include "install/folder_map.h"
 #include "install/locate_application.h"
+#include "package/outcome_codes.h"
 #include "package/work_folder.h"
 #include "platform/sync.h"
 #include "platform/ui.h"
@@ -11,6 +12,7 @@
 #include "run/backup.h"
 #include "run/coordination.h"
 #include "run/file_pass.h"
+#include "run/room.h"
 #include "run/resume.h"
 #include "run/tell.h"
 #include "ui/progress.h"
@@ -81,8 +83,9 @@ std::uint32_t worker(void* parameter) {
     const run_context& context = *job.context;
     run_shared& shared = *job.shared;
 
-    if (context.backup) log_build_line(context.backup_folder, context.status());
-    int failures = file_pass(context, &shared.progress);
+    bool room = enough_room(context);
+    if (room && context.backup) log_build_line(context.backup_folder, context.status());
+    int failures = room ? file_pass(context, &shared.progress) : static_cast<int>(package::early_end::no_room);
     package::clean_work_folder(context.work_folder);
     context.status().record_outcome(failures);
 
