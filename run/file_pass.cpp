@@ -42,8 +42,14 @@ struct preparation {
     unsigned long long size;
 };
 
-// Whether the file at `path` holds the content the manifest promises.
+// Whether the file at `path` holds the content the manifest promises; its
+// size is looked at first, as a digest reads the whole file.
 bool holds_new_content(const preparation& at, const std::string& path) {
+    {
+        platform::unique_file file(
+            platform::create_file(path.c_str(), platform::access::read, platform::disposition::open_existing));
+        if (!file.valid() || platform::get_file_size(file.get()) != (at.size & 0xFFFFFFFFu)) return false;
+    }
     std::optional<platform::file_digest> digest = platform::digest_file(path.c_str());
     return digest && digest->size == at.size && digest->sha256 == at.sha256;
 }
