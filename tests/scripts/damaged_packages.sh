@@ -15,6 +15,12 @@ run build build "$work/old" "$work/new" "$work/pkg" --build 821 --jobs 1
 [ "$rc" = 0 ] || { echo "FAIL: build: $(cat "$work/build.err")" >&2; exit 1; }
 grep -q '^File1SHA256=[0-9a-f]\{64\}' "$work/pkg/manifest.ini" || fail "build wrote no File1SHA256"
 
+# inspect shows each new content's size and digest.
+run inspect inspect "$work/pkg"
+digest=$(sha256sum "$work/new/PLCore.dll" | cut -d' ' -f1) size=$(stat -c %s "$work/new/PLCore.dll")
+grep -qE "^ +new content: $size bytes, SHA-256 $digest\$" "$work/inspect.out" ||
+  fail "inspect: no size and digest of PLCore.dll: $(cat "$work/inspect.out")"
+
 # cab_of DEST: the CAB name of the [Core] entry whose destination is DEST.
 cab_of() {
   local n
