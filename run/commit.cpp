@@ -79,8 +79,9 @@ bool parse_journal(const std::string& text, commit_plan* plan) {
     return complete;
 }
 
-// One step; a step already done counts as done.
-bool do_step(const commit_step& step) {
+// One step; a step already done counts as done. A move that fails drops
+// its staging file unless `keep` (a finishing that a later run retries).
+bool do_step(const commit_step& step, bool keep) {
     if (step.staged.empty()) {
         platform::set_file_attributes_normal(step.target.c_str());
         return platform::delete_file(step.target.c_str()) || !platform::file_exists(step.target.c_str());
@@ -88,19 +89,22 @@ bool do_step(const commit_step& step) {
     if (!platform::file_exists(step.staged.c_str())) return true;  // moved before the interruption
     platform::set_file_attributes_normal(step.target.c_str());
     if (platform::replace_file_durably(step.staged.c_str(), step.target.c_str())) return true;
-    platform::delete_file(step.staged.c_str());
+    if (!keep) platform::delete_file(step.staged.c_str());
     return false;
 }
 
-int sweep(const std::string& app_folder, const commit_plan& plan) {
+// Does every step. When finishing, a step that fails keeps its staging
+// file and the journal, for the next run to try again.
+int sweep(const std::string& app_folder, const commit_plan& plan, bool finishing) {
     int failures = plan.failures;
     std::set<std::string> folders;
     for (const commit_step& step : plan.steps) {
-        if (!do_step(step)) ++failures;
+        if (!do_step(step, finishing)) ++failures;
         folders.insert(folder_of(step.target));
         platform::kill_point();
     }
     for (const std::string& folder : folders) platform::sync_folder(folder.c_str());
+    if (finishing && failures > plan.failures) return failures;
     promote_copies(app_folder + "\\Backup\\");
     std::string journal = journal_path(app_folder);
     platform::delete_file(journal.c_str());
@@ -123,7 +127,7 @@ int commit(const std::string& app_folder, const commit_plan& plan) {
         return plan.failures + static_cast<int>(plan.steps.size());
     }
     platform::kill_point();
-    return sweep(app_folder, plan);
+    return sweep(app_folder, plan, false);
 }
 
 journal_found finish_journal(const std::string& app_folder, int* failures) {
@@ -135,8 +139,8 @@ journal_found finish_journal(const std::string& app_folder, int* failures) {
         platform::delete_file(journal.c_str());
         return journal_found::none;
     }
-    *failures = sweep(app_folder, plan);
-    return journal_found::finished;
+    *failures = sweep(app_folder, plan, true);
+    return *failures > plan.failures ? journal_found::unfinished : journal_found::finished;
 }
 
 }  // namespace run

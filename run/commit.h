@@ -42,11 +42,14 @@ void discard(const commit_plan& plan);
 enum class journal_found {
     none,      // no journal, or one cut short before any change (dropped)
     finished,  // a commit was interrupted and is now finished
+    unfinished,  // a commit was interrupted and some of its steps failed
+                 // again: their staging files and the journal stay, for
+                 // the next run to try once more
 };
 
 // Finishes the commit that the journal in `app_folder` describes, if any;
 // every step is idempotent. *failures receives the failed entries of that
-// update when finished.
+// update: those of its preparation, and the steps that failed now.
 journal_found finish_journal(const std::string& app_folder, int* failures);
 
 }  // namespace run

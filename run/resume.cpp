@@ -5,6 +5,7 @@
 #include "install/layout.h"
 #include "install/locate_application.h"
 #include "package/names.h"
+#include "package/outcome_codes.h"
 #include "platform/digest.h"
 #include "platform/files.h"
 #include "package/status_file.h"
@@ -72,15 +73,21 @@ bool finish_interrupted_update(platform::module_handle module, bool silent) {
     std::string app_folder;
     if (!registered_app_folder(&app_folder)) return false;
     int failures = 0;
-    if (finish_journal(app_folder, &failures) == journal_found::none) return false;
+    journal_found found = finish_journal(app_folder, &failures);
+    if (found == journal_found::none) return false;
 
     std::optional<package::unpacked_package> unpacked = package::unpack_package(module);
     if (unpacked) {
-        package::status_file{unpacked->work_folder}.record_outcome(failures);
+        package::status_file{unpacked->work_folder}.record_outcome(
+            found == journal_found::unfinished ? static_cast<int>(package::early_end::unfinished_commit) : failures);
         package::clean_work_folder(unpacked->work_folder);
     }
     if (!silent) {
-        std::string text = failures == 0
+        std::string text = found == journal_found::unfinished
+                               ? "The update of Pelora that was interrupted could not be finished in " + app_folder +
+                                     ": some of its files cannot be replaced. Quit Pelora and run this updater "
+                                     "again."
+                           : failures == 0
                                ? "The update of Pelora that was interrupted has been finished."
                                : "The update of Pelora that was interrupted has been finished, but " +
                                      std::to_string(failures) + " of its files could not be updated.";

@@ -65,6 +65,31 @@ TEST(Journal, AnInterruptedCommitIsFinishedFromWhereverItStopped) {
     }
 }
 
+TEST(Journal, AStepThatFailsAgainKeepsTheJournalForTheNextRun) {
+    journal_fixture f;
+    write_bytes(f.app / "a.dll", text_bytes("old a"));
+    write_bytes(f.app / "b.dll", text_bytes("old b"));
+    write_bytes(f.app / "a.dll.~plu00000000000000aa-1", text_bytes("new a"));
+    write_bytes(f.app / "b.dll.~plu00000000000000bb-2", text_bytes("new b"));
+    write_bytes(f.journal(), text_bytes(journal_of(f, 0, true)));
+    int failures = -1;
+    {
+        testing_support::failing_call failing(platform::file_call::replace_file, 1, 1);  // b.dll's move
+        EXPECT_EQ(run::finish_journal(f.folder(), &failures), run::journal_found::unfinished);
+    }
+    EXPECT_EQ(failures, 1);
+    EXPECT_EQ(read_bytes(f.app / "a.dll"), text_bytes("new a"));
+    EXPECT_EQ(read_bytes(f.app / "b.dll"), text_bytes("old b"));
+    EXPECT_TRUE(exists(f.app / "b.dll.~plu00000000000000bb-2"));
+    EXPECT_TRUE(exists(f.journal()));
+
+    EXPECT_EQ(run::finish_journal(f.folder(), &failures), run::journal_found::finished);
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(read_bytes(f.app / "b.dll"), text_bytes("new b"));
+    EXPECT_FALSE(exists(f.app / "old.dll"));
+    EXPECT_FALSE(exists(f.journal()));
+}
+
 TEST(Journal, OneCutShortWhileWrittenIsDroppedWithItsStagingFiles) {
     journal_fixture f;
     write_bytes(f.app / "a.dll", text_bytes("old a"));
