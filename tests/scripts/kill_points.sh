@@ -40,7 +40,7 @@ REG
 check_new_release() {
   local at=$1 expected actual f
   expected=$(cd "$sample/new" && find . -type f ! -path './Pelora 9/Pelora9.exe' | sort)
-  actual=$(cd "$inst" && find . -type f ! -path './Pelora 9/Pelora9.exe' | sort)
+  actual=$(cd "$inst" && find . -type f ! -path './Pelora 9/Pelora9.exe' ! -path './Pelora 9/Backup/*' | sort)
   [ "$expected" = "$actual" ] ||
     fail "killed at point $at: files differ: $(diff <(echo "$expected") <(echo "$actual") | grep '^[<>]' | tr '\n' ' ')"
   while IFS= read -r f; do
@@ -70,6 +70,31 @@ done
 fresh_installation
 "$updater" -s >/dev/null 2>&1
 check_new_release "none"
+
+# The same package once more over what it installed: every entry is done
+# already, nothing changes, no message.
+before=$(cd "$inst" && find . -type f -exec sha256sum {} + | sort)
+"$updater" -s >"$work/twice.out" 2>&1
+[ -s "$work/twice.out" ] && fail "applied twice: it said: $(cat "$work/twice.out")"
+check_new_release "none (applied twice)"
+[ "$before" = "$(cd "$inst" && find . -type f -exec sha256sum {} + | sort)" ] || fail "applied twice: files changed"
+
+# With a backup, stopped in the commit (the journal written, then half way)
+# and run again: the backup folder holds the old files, and no copy waits.
+first_commit_point=$((run_again + 1))
+for at in $first_commit_point $((first_commit_point + finished_from_journal / 2)); do
+  fresh_installation
+  echo yes >"$work/answers"
+  PLUPDATE_ANSWERS=$work/answers PLUPDATE_KILL_AT=$at "$updater" >"$work/backup-killed.out" 2>&1
+  [ $? = 99 ] || { fail "backup, point $at: the run was not stopped"; continue; }
+  "$updater" -s >"$work/backup-rerun.out" 2>&1
+  check_new_release "$at (with a backup)"
+  for f in "Pelora 9/PLCore.dll" "Pelora 9/Old.hlp" "Pelora 9/Pelora Tools/Tools.dat" "Pelora 9/DATA/Data.bin" \
+    "Dictionaries/English.dic"; do
+    cmp -s "$sample/old/$f" "$app/Backup/$(basename "$f")" || fail "backup, point $at: no copy of the old $f"
+  done
+  [ ! -e "$app/Backup/PLUpdate.new" ] || fail "backup, point $at: copies still wait in PLUpdate.new"
+done
 
 echo "kill points tried: $points ($run_again before the journal, $finished_from_journal finished from it)"
 [ $failures = 0 ] && echo "kill_points: all passed" || echo "kill_points: $failures failed"
