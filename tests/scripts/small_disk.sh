@@ -51,7 +51,7 @@ grep -qE "^Pelora Updater: There is not enough room on drive Z: to update Pelora
 diff -r "$sample/old" "$inst" -x Pelora9.exe >/dev/null || fail "small disk: the installation changed: $(diff -rq "$sample/old" "$inst" -x Pelora9.exe)"
 [ -z "$(find "$inst" -name '*.~plu*')" ] || fail "small disk: staging files left"
 
-on_disk 4m
+on_disk "$(($(du -sk "$work/old" | cut -f1) + 4096))k"
 "$updater" -s >"$work/room.out" 2>&1
 [ -s "$work/room.out" ] && fail "disk with room: $(cat "$work/room.out")"
 [ "$(status)" = "CurStat=3 " ] || fail "disk with room: status \"$(status)\""
