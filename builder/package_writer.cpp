@@ -30,6 +30,10 @@ std::string manifest_text(const std::vector<manifest_entry>& entries) {
             keys += "File" + n + "Dest=" + entry.destination + "\r\n";
             if (entry.flag != package::flag_delete)
                 keys += "File" + n + "CAB=temp" + std::to_string(++cab) + ".cab\r\n";
+            if (entry.flag != package::flag_delete && !entry.sha256.empty()) {
+                keys += "File" + n + "SHA256=" + entry.sha256 + "\r\n";
+                keys += "File" + n + "Size=" + std::to_string(entry.size) + "\r\n";
+            }
         }
         // Piece by piece: GCC 12 at -O3 warns falsely (-Wrestrict) about
         // "[" + std::string(name).

@@ -29,6 +29,10 @@ struct manifest_entry {
     install::section section;
     int flag;                 // package::flag_patch, flag_replace or flag_delete
     std::string destination;  // relative to the section folder
+    // The new content's SHA-256 (hex) and size, written as File<N>SHA256
+    // and File<N>Size for patches and replacements; none when empty.
+    std::string sha256 = {};
+    std::uint64_t size = 0;
 };
 
 // The manifest of `entries`, which are taken section by section in

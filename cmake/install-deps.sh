@@ -4,7 +4,7 @@
 set -e
 packages="cmake ninja-build g++ make googletest libbenchmark-dev
   g++-mingw-w64-x86-64 wine wine64 xvfb xdotool imagemagick
-  mscompress libmspack-dev libdivsufsort-dev bsdiff xdelta3 util-linux
+  mscompress libmspack-dev libdivsufsort-dev libssl-dev bsdiff xdelta3 util-linux
   python3 e2fsprogs time clang libclang-rt-14-dev"
 # Signing released updaters, and the throw-away certificates of its tests.
 packages="$packages osslsigncode openssl"

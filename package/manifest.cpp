@@ -32,6 +32,29 @@ int manifest::read_entry(const char* section, int number, std::string* destinati
     return flag;
 }
 
+manifest::content_keys manifest::read_new_content(const char* section, int number, std::string* sha256,
+                                                  unsigned long long* size) const {
+    const char* file = path.c_str();
+    char digest[80], length[32];
+    platform::read_profile_string(section, entry_key(number, "SHA256").text, "", digest, sizeof digest, file);
+    platform::read_profile_string(section, entry_key(number, "Size").text, "", length, sizeof length, file);
+    if (!*digest && !*length) return content_keys::none;
+    std::string hex = digest;
+    if (hex.size() != 64 || !*length) return content_keys::malformed;
+    for (char& c : hex) {
+        if (c >= 'A' && c <= 'F') c = static_cast<char>(c - 'A' + 'a');
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return content_keys::malformed;
+    }
+    unsigned long long value = 0;
+    for (const char* p = length; *p; ++p) {
+        if (*p < '0' || *p > '9' || value > 0xFFFFFFFFull) return content_keys::malformed;
+        value = value * 10 + static_cast<unsigned long long>(*p - '0');
+    }
+    *sha256 = hex;
+    *size = value;
+    return content_keys::present;
+}
+
 int manifest::section_count(const char* section) const {
     return static_cast<int>(platform::read_profile_int(section, "NumFiles", 0, path.c_str()));
 }

@@ -41,6 +41,14 @@ struct manifest {
     // characters of it).
     int read_entry(const char* section, int number, std::string* destination, std::string* compressed_path) const;
 
+    // What a patched or replaced entry's new content must be, from
+    // File<N>SHA256 (64 hex digits, stored in lower case) and File<N>Size.
+    // none: the manifest has neither key (a package from before they were
+    // written); malformed: one is missing or not a valid value.
+    enum class content_keys { none, present, malformed };
+    content_keys read_new_content(const char* section, int number, std::string* sha256,
+                                  unsigned long long* size) const;
+
     // [section] NumFiles, 0 when missing.
     int section_count(const char* section) const;
 

@@ -4,6 +4,7 @@
 
 #include "install/folder_map.h"
 #include "install/locate_application.h"
+#include "package/outcome_codes.h"
 #include "package/work_folder.h"
 #include "platform/sync.h"
 #include "platform/ui.h"
@@ -11,6 +12,8 @@
 #include "run/backup.h"
 #include "run/coordination.h"
 #include "run/file_pass.h"
+#include "run/resume.h"
+#include "run/room.h"
 #include "run/tell.h"
 #include "ui/progress.h"
 #include "ui/strings.h"
@@ -80,8 +83,9 @@ std::uint32_t worker(void* parameter) {
     const run_context& context = *job.context;
     run_shared& shared = *job.shared;
 
-    if (context.backup) log_build_line(context.backup_folder, context.status());
-    int failures = file_pass(context, &shared.progress);
+    bool room = enough_room(context);
+    if (room && context.backup) log_build_line(context.backup_folder, context.status());
+    int failures = room ? file_pass(context, &shared.progress) : static_cast<int>(package::early_end::no_room);
     package::clean_work_folder(context.work_folder);
     context.status().record_outcome(failures);
 
@@ -106,7 +110,8 @@ int run_update(platform::module_handle instance, const char* command_line) {
         platform::message_box("Please Quit Pelora before running this Updater", "Error", platform::box_buttons::ok);
         return 0;
     }
-    if (!install::locate_application()) return 0;
+    if (finish_interrupted_update(instance, context.silent)) return 0;
+    if (!installation_holds_new_release(instance) && !install::locate_application()) return 0;
     std::optional<package::unpacked_package> unpacked = package::unpack_package(instance);
     if (!unpacked) return 0;
     std::string handoff = handoff_string(package::manifest_file_name, unpacked->work_folder);

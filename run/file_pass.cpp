@@ -1,6 +1,7 @@
 #include "run/file_pass.h"
 
 #include <cstdint>
+#include <optional>
 
 #include "install/folder_map.h"
 #include "install/layout.h"
@@ -8,9 +9,15 @@
 #include "patch/apply_patch.h"
 #include "patch/expand.h"
 #include "patch/file_record.h"
+#include "platform/digest.h"
+#include "platform/durable.h"
+#include "platform/ui.h"
 #include "platform/files.h"
 #include "run/backup.h"
+#include "run/commit.h"
+#include "run/staging.h"
 #include "run/tell.h"
+#include "ui/strings.h"
 
 namespace run {
 
@@ -18,75 +25,128 @@ namespace {
 
 bool fits(const std::string& path) { return path.size() < entry_path_capacity; }
 
-void back_up_if_on(const run_context& context, const std::string& target, const std::string& destination) {
-    if (context.backup) back_up(context.backup_folder, target, destination);
+// False when the entry is to fail: its backup copy could not be made.
+bool back_up_if_on(const run_context& context, const std::string& target, const std::string& destination) {
+    return !context.backup || back_up(context.backup_folder, target, destination);
 }
 
-// Puts the new content at `made` in the target's place in one step. A
-// read-only target is made writable first; a target that does not exist
-// is simply created.
-bool take_place(const std::string& made, const std::string& target) {
-    platform::set_file_attributes_normal(target.c_str());
-    return platform::replace_file(made.c_str(), target.c_str());
+// What the preparation of one entry needs besides the entry itself.
+struct preparation {
+    commit_plan* plan;
+    std::string* swept_folders;
+    int number;
+    const char* section;
+    // The manifest's size and digest of the new content, when it has them.
+    package::manifest::content_keys keys;
+    std::string sha256;
+    unsigned long long size;
+};
+
+// Whether the file at `path` holds the content the manifest promises; its
+// size is looked at first, as a digest reads the whole file.
+bool holds_new_content(const preparation& at, const std::string& path) {
+    {
+        platform::unique_file file(
+            platform::create_file(path.c_str(), platform::access::read, platform::disposition::open_existing));
+        if (!file.valid() || platform::get_file_size(file.get()) != (at.size & 0xFFFFFFFFu)) return false;
+    }
+    std::optional<platform::file_digest> digest = platform::digest_file(path.c_str());
+    return digest && digest->size == at.size && digest->sha256 == at.sha256;
 }
 
-// Flag 1: the compressed file holds a binary patch of the target. A patch
-// that fails leaves its output beside the target (a checksum mismatch names
-// it in RegLog.txt); the target stays as it was.
-bool patch_entry(const run_context& context, const std::string& compressed, const std::string& target,
-                 const std::string& destination) {
-    std::string patch_path = compressed + "_";
-    std::string output_path = target + "Temp";
-    if (!fits(patch_path) || !fits(output_path)) return false;
-    if (patch::expand(compressed.c_str(), patch_path.c_str()) != patch::expand_result::ok) return false;
-
-    back_up_if_on(context, target, destination);
-    patch::file_record patch_file{patch_path}, old_file{target}, output{output_path};
-    patch::patch_result result = patch::apply_patch(&patch_file, &old_file, &output);
-    tell_patch_result(context.module, result, output.path);
-    if (result != patch::patch_result::verified) return false;
-    bool placed = take_place(output_path, target);
-    platform::delete_file(patch_path.c_str());
-    return placed;
-}
-
-// Flags 2 and 4: the compressed file holds the new file. Whatever goes
-// wrong, the target is left alone and no output stays behind.
-bool replace_entry(const run_context& context, const std::string& compressed, const std::string& target,
-                   const std::string& destination) {
-    std::string output_path = target + "Temp";
-    if (!fits(output_path)) return false;
-    back_up_if_on(context, target, destination);
-    if (patch::expand(compressed.c_str(), output_path.c_str()) == patch::expand_result::ok &&
-        take_place(output_path, target))
-        return true;
-    platform::delete_file(output_path.c_str());
+// Checks staged content against the manifest's size and digest (when it
+// has them); a mismatch removes the staging file and says which file.
+bool staged_content_checks(const run_context& context, const preparation& at, const std::string& staged,
+                           const std::string& target) {
+    if (at.keys == package::manifest::content_keys::none || holds_new_content(at, staged)) return true;
+    platform::delete_file(staged.c_str());
+    std::string text = "The new content of " + target +
+                       " is not what the update package says it must be; the file was left as it was.";
+    platform::message_box(text.c_str(), ui::load_text(context.module, IDS_UPDATER_CAPTION).c_str(),
+                          platform::box_buttons::ok);
     return false;
 }
 
-// Flag 3. A file that is not there is as good as deleted.
-bool delete_entry(const run_context& context, const std::string& target, const std::string& destination) {
-    back_up_if_on(context, target, destination);
-    platform::set_file_attributes_normal(target.c_str());
-    return platform::delete_file(target.c_str()) || !platform::file_exists(target.c_str());
+// Flag 1: the compressed file holds a binary patch of the target, applied
+// into a staging file. A patch that fails names its output in RegLog.txt
+// and the output goes; the target stays as it was.
+bool patch_entry(const run_context& context, const std::string& compressed, const std::string& target,
+                 const std::string& destination, const preparation& at) {
+    std::string patch_path = compressed + "_";
+    if (!fits(patch_path) || !fits(target + staging_marker + "0123456789abcdef-99999")) return false;
+    if (patch::expand(compressed.c_str(), patch_path.c_str()) != patch::expand_result::ok) return false;
+    std::string staged = make_staging_file(target, at.number);
+    if (staged.empty()) {
+        platform::delete_file(patch_path.c_str());
+        return false;
+    }
+
+    if (!back_up_if_on(context, target, destination)) {
+        platform::delete_file(staged.c_str());
+        return false;
+    }
+    patch::file_record patch_file{patch_path}, old_file{target}, output{staged};
+    patch::patch_result result = patch::apply_patch(&patch_file, &old_file, &output);
+    tell_patch_result(context.module, result, output.path);
+    if (result != patch::patch_result::verified) {
+        platform::delete_file(staged.c_str());
+        return false;
+    }
+    platform::delete_file(patch_path.c_str());
+    if (!staged_content_checks(context, at, staged, target)) return false;
+    at.plan->steps.push_back({staged, target});
+    return true;
 }
 
-// Acts on one entry; false when it failed.
-bool apply_entry(const run_context& context, const std::string& folder, int flag, const std::string& destination,
-                 const std::string& compressed) {
+// Flags 2 and 4: the compressed file holds the new file, expanded into a
+// staging file. Whatever goes wrong, no staging file stays behind.
+bool replace_entry(const run_context& context, const std::string& compressed, const std::string& target,
+                   const std::string& destination, const preparation& at) {
+    if (!fits(target + staging_marker + "0123456789abcdef-99999")) return false;
+    std::string staged = make_staging_file(target, at.number);
+    if (staged.empty()) return false;
+    if (!back_up_if_on(context, target, destination)) {
+        platform::delete_file(staged.c_str());
+        return false;
+    }
+    if (patch::expand(compressed.c_str(), staged.c_str()) != patch::expand_result::ok) {
+        platform::delete_file(staged.c_str());
+        return false;
+    }
+    if (!staged_content_checks(context, at, staged, target)) return false;
+    at.plan->steps.push_back({staged, target});
+    return true;
+}
+
+// Flag 3: the deletion is left to the commit.
+bool delete_entry(const run_context& context, const std::string& target, const std::string& destination,
+                  const preparation& at) {
+    if (!back_up_if_on(context, target, destination)) return false;
+    at.plan->steps.push_back({{}, target});
+    return true;
+}
+
+// Prepares one entry; false when it failed.
+bool prepare_entry(const run_context& context, const std::string& folder, int flag, const std::string& destination,
+                   const std::string& compressed, const preparation& at) {
     if (flag != package::flag_patch && flag != package::flag_replace && flag != package::flag_delete &&
         flag != package::flag_replace_alternate)
         return true;  // no action: the entry number is used up
 
     std::string target = folder + "\\" + destination;
     if (!install::stays_inside(destination) || !fits(target)) return false;
-    if (flag == package::flag_delete) return delete_entry(context, target, destination);
+    remove_stale_staging(target, at.swept_folders);
+    if (flag == package::flag_delete) return delete_entry(context, target, destination, at);
 
     // The compressed file must be one of the work folder's own.
     std::string name = compressed.substr(context.manifest.compressed_folder.size());
     if (!install::stays_inside(name) || !fits(compressed)) return false;
-    if (flag == package::flag_patch) return patch_entry(context, compressed, target, destination);
-    return replace_entry(context, compressed, target, destination);
+    if (at.keys == package::manifest::content_keys::malformed) return false;
+    // A target that holds the new content already is done: nothing is
+    // staged, and no backup copy replaces the one of its older content.
+    if (at.keys == package::manifest::content_keys::present && holds_new_content(at, target)) return true;
+    if (flag == package::flag_patch) return patch_entry(context, compressed, target, destination, at);
+    return replace_entry(context, compressed, target, destination, at);
 }
 
 // The folders that the section's entries expect (the Data, PSFonts and
@@ -102,7 +162,8 @@ void prepare_section_folder(install::section section, const std::string& folder)
 
 int file_pass(const run_context& context, ui::progress_counters* progress) {
     auto set_counter = [progress](int number) { progress->current_entry = static_cast<std::int16_t>(number); };
-    int failures = 0;
+    commit_plan plan;
+    std::string swept_folders;
     int number = 1;
     set_counter(number);
     for (const install::section_layout& section : install::layout) {
@@ -121,11 +182,18 @@ int file_pass(const run_context& context, ui::progress_counters* progress) {
         for (; count > 0; --count) {
             std::string destination, compressed;
             int flag = context.manifest.read_entry(name, number, &destination, &compressed);
+            preparation at{&plan, &swept_folders, number, name, {}, {}, 0};
+            if (flag != package::flag_delete && flag != 0)
+                at.keys = context.manifest.read_new_content(name, number, &at.sha256, &at.size);
             set_counter(++number);
-            if (!apply_entry(context, folder, flag, destination, compressed)) ++failures;
+            if (!prepare_entry(context, folder, flag, destination, compressed, at)) ++plan.failures;
+            platform::kill_point();
         }
     }
-    return failures;
+    // The staged data reaches the disk, all of it, before the first change.
+    for (const commit_step& step : plan.steps)
+        if (!step.staged.empty()) platform::flush_file(step.staged.c_str());
+    return commit(context.folders.app_folder(), plan);
 }
 
 }  // namespace run

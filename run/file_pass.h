@@ -18,12 +18,14 @@ inline constexpr std::size_t entry_path_capacity = 2000;
 // its entry numbers are used up all the same. With context.backup, each
 // target is backed up before it changes.
 //
-// New content (a replacement, a patched file) is made beside the target as
-// "<target>Temp" and only then moved over the target in one step, so a
-// target stays as it was whenever its entry fails. Returns the number of
-// entries that failed: an expansion, a patch or a move that failed, a
-// deletion that left the file in place, or a destination or compressed
-// file name that reaches outside its folder. 0 when none did.
+// Two phases. Preparing writes the new content of each patched or replaced
+// entry into a staging file beside its target and checks it; no installed
+// file changes. The commit then puts every prepared entry in place in one
+// sweep under a journal (run/commit.h); entries that failed in preparation
+// are left out. Returns the number of entries that failed: an expansion, a
+// patch, a check or a move that failed, a deletion that left the file in
+// place, or a destination or compressed file name that reaches outside its
+// folder. 0 when none did.
 int file_pass(const run_context& context, ui::progress_counters* progress);
 
 }  // namespace run

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include "platform/files.h"
 #include "support/platform_hooks.h"
 #include "support/test_support.h"
@@ -24,11 +27,14 @@ protected:
     testing_support::scratch_folder app;
 };
 
-TEST_F(Backup, YesClearsOldCopiesButKeepsTheLog) {
+TEST_F(Backup, YesKeepsTheOldCopiesAndDropsTheCopiesOfARunThatNeverCommitted) {
     ASSERT_EQ(platform::create_directory(backup().c_str()), platform::create_directory_result::created);
     ASSERT_TRUE(testing_support::write_bytes(backup("LOG.TXT"), text_bytes("Build:819\r\n")));
     ASSERT_TRUE(testing_support::write_bytes(backup("old.dll"), text_bytes("old")));
-    ASSERT_EQ(platform::create_directory(backup("sub").c_str()), platform::create_directory_result::created);
+    ASSERT_EQ(platform::create_directory(backup("PLUpdate.new").c_str()), platform::create_directory_result::created);
+    ASSERT_EQ(platform::create_directory(backup("PLUpdate.new\\sub").c_str()),
+              platform::create_directory_result::created);
+    ASSERT_TRUE(testing_support::write_bytes(backup("PLUpdate.new\\sub\\stale.dll"), text_bytes("stale")));
 
     testing_support::message_recorder boxes(platform::box_answer::yes);
     run::backup_choice choice = run::prepare_backup(nullptr, false, app_folder());
@@ -37,7 +43,8 @@ TEST_F(Backup, YesClearsOldCopiesButKeepsTheLog) {
     EXPECT_EQ(boxes.messages(),
               std::vector<std::string>{"Pelora Updater: Do you want to backup your existing Pelora?"});
     EXPECT_TRUE(testing_support::exists(backup("LOG.TXT")));
-    EXPECT_FALSE(testing_support::exists(backup("old.dll")));
+    EXPECT_EQ(read_bytes(backup("old.dll")), text_bytes("old"));
+    EXPECT_FALSE(testing_support::exists(backup("PLUpdate.new\\sub\\stale.dll")));
 }
 
 TEST_F(Backup, NoOrSilentModeLeavesBackupOff) {
@@ -99,9 +106,15 @@ TEST_F(Backup, LogLinesAndCopies) {
     run::back_up(folder, app / "New.dll", "New.dll");          // nothing to copy: still logged
     run::back_up(folder, app / "a\\b\\c.txt", "a\\b\\c.txt");  // "b\c.txt" has no folder in Backup
 
+    // The copies wait for the commit, then take the older ones' place.
+    ASSERT_TRUE(testing_support::write_bytes(backup("Pelora9.exe"), text_bytes("the copy of an earlier update")));
+    EXPECT_EQ(read_bytes(backup("PLUpdate.new\\Pelora9.exe")), text_bytes("exe"));
+    EXPECT_EQ(read_bytes(backup("Pelora9.exe")), text_bytes("the copy of an earlier update"));
+    run::promote_copies(folder);
     EXPECT_EQ(read_bytes(backup("Pelora9.exe")), text_bytes("exe"));
     EXPECT_EQ(read_bytes(backup("Weather.MCR")), text_bytes("gis"));  // the later copy wins
     EXPECT_FALSE(testing_support::exists(backup("New.dll")));
+    EXPECT_FALSE(testing_support::exists(backup("PLUpdate.new\\Pelora9.exe")));
 
     EXPECT_EQ(read_text(backup("Log.txt")),
               "Build:820\r\n"
@@ -110,6 +123,35 @@ TEST_F(Backup, LogLinesAndCopies) {
               "File:GIS Symbols\\Weather.MCR on 03/25/26 07:08:09\r\n"
               "File:New.dll on 03/25/26 07:08:09\r\n"
               "File:a\\b\\c.txt on 03/25/26 07:08:09\r\n");
+}
+
+// A copy that cannot be made (a full disk) or a target that is a link:
+// the entry is to fail, so no line claims a copy and no partial copy stays.
+TEST_F(Backup, ACopyThatFailsIsNeitherLoggedNorLeft) {
+    testing_support::message_recorder boxes(platform::box_answer::yes);
+    run::backup_choice choice = run::prepare_backup(nullptr, false, app_folder());
+    ASSERT_EQ(choice.decision, run::backup_decision::with_backup);
+    ASSERT_TRUE(testing_support::write_bytes(app / "PLCore.dll", text_bytes("core")));
+    {
+        testing_support::failing_call failing(platform::file_call::copy_file);
+        EXPECT_FALSE(run::back_up(choice.folder, app / "PLCore.dll", "PLCore.dll"));
+    }
+    EXPECT_FALSE(testing_support::exists(backup("PLUpdate.new\\PLCore.dll")));
+    EXPECT_FALSE(testing_support::exists(backup("Log.txt")));
+#ifndef _WIN32
+    // A link to a file outside the installation, made on the host's side of
+    // the Z: drive.
+    auto host = [](std::string path) {
+        std::replace(path.begin(), path.end(), '\\', '/');
+        return path.substr(2);
+    };
+    std::error_code error;
+    std::filesystem::create_symlink(host(app / "PLCore.dll"), host(app / "Linked.dll"), error);
+    ASSERT_FALSE(error) << error.message();
+    EXPECT_FALSE(run::back_up(choice.folder, app / "Linked.dll", "Linked.dll"));
+    EXPECT_FALSE(testing_support::exists(backup("PLUpdate.new\\Linked.dll")));
+    EXPECT_FALSE(testing_support::exists(backup("Log.txt")));
+#endif
 }
 
 }  // namespace

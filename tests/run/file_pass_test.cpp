@@ -2,6 +2,7 @@
 // entries that fail among good ones, backups, and destinations that try to
 // leave their folder.
 #include "run/file_pass.h"
+#include "run/staging.h"
 
 #include <gtest/gtest.h>
 
@@ -166,8 +167,7 @@ whole_pass_scenario whole_pass() {
         if (p.before) s.before.files[path] = *p.before;
         if (p.after) s.after.files[path] = *p.after;
     }
-    s.failed_patch_output = "Pelora Filters\\Sharpen.fltTemp";
-    s.after.files[s.failed_patch_output] = bad_patch.made;
+    s.failed_patch_output = "Pelora Filters\\Sharpen.flt";
     return s;
 }
 
@@ -211,8 +211,12 @@ void expect_whole_pass_outcome(const installation& inst, const whole_pass_scenar
     }
     EXPECT_EQ(pass_testing::file_names(inst.work.path()), work_left);
 
-    EXPECT_EQ(testing_support::read_bytes(inst.temp / "RegLog.txt"),
-              text_bytes("Error Patching File: " + (inst.app / s.failed_patch_output) + "\r\n"));
+    // The log names the failed patch's staging file, which is gone.
+    bytes log = testing_support::read_bytes(inst.temp / "RegLog.txt");
+    std::string line(log.begin(), log.end());
+    std::string start = "Error Patching File: " + (inst.app / s.failed_patch_output) + run::staging_marker;
+    EXPECT_EQ(line.substr(0, start.size()), start);
+    EXPECT_TRUE(line.ends_with("-9\r\n")) << line;
 }
 
 TEST(FilePass, AppliesEveryEntryOfEverySectionAndCountsTheFailures) {
@@ -226,13 +230,15 @@ TEST(FilePass, BacksUpEveryTargetBeforeItChanges) {
     installation inst;
     whole_pass_scenario s = whole_pass();
     s.before.folders.insert("Backup");
+    s.before.folders.insert("Backup\\PLUpdate.new");  // as prepare_backup leaves it
     inst.context.backup = true;
     testing_support::pinned_local_time now({2026, 3, 25, 7, 8, 9});
     pass_result r = run_whole_pass(inst, &s);
 
     // One line per entry acted on, in entry order; a copy of each target
     // that existed, under the destination's text after its first backslash
-    // (the later of two equal names wins).
+    // (the later of two equal names wins), moved out of PLUpdate.new by the
+    // commit.
     tree expected = s.after;
     expected.folders.insert("Backup");
     std::string log;
@@ -334,30 +340,27 @@ TEST(FilePass, AFailedCallLeavesTheTargetAsItWas) {
     // Expanded in two writes of the 32000-byte copy buffer.
     const bytes new_file = random_bytes(40000, 8);
     const made_patch patch = compressed_patch(old_file, 22);
-    enum class left_beside { nothing, patch_output, not_checked };
     struct fault_case {
         const char* name;
         int flag;
         file_call call;
         int after;  // calls of `call` in the entry that go through first
         std::vector<std::string> messages;
-        left_beside temp;
         // Checked on the read-only target. Where the entry makes the target
         // writable before the call that fails, it stays writable.
         bool keeps_read_only;
     };
     const fault_case cases[] = {
-        {"replacement whose move fails", 2, file_call::replace_file, 0, {}, left_beside::nothing, false},
-        {"replacement whose first write fails", 2, file_call::write_file, 0, {}, left_beside::nothing, true},
-        {"replacement whose second write fails", 4, file_call::write_file, 1, {}, left_beside::nothing, true},
-        // Verified new content whose move fails stays beside the target.
-        {"patch whose move fails", 1, file_call::replace_file, 0, {}, left_beside::not_checked, false},
+        {"replacement whose move fails", 2, file_call::replace_file, 0, {}, false},
+        {"replacement whose first write fails", 2, file_call::write_file, 0, {}, true},
+        {"replacement whose second write fails", 4, file_call::write_file, 1, {}, true},
+        {"patch whose move fails", 1, file_call::replace_file, 0, {}, false},
         // The first write expands the patch itself; the second makes the
-        // new content, and a patch that fails leaves its output behind.
-        {"patch whose output write fails", 1, file_call::write_file, 1, {unknown_error}, left_beside::patch_output,
+        // new content, and a patch that fails leaves no output behind.
+        {"patch whose output write fails", 1, file_call::write_file, 1, {unknown_error},
          true},
-        {"patch whose own expansion fails", 1, file_call::write_file, 0, {}, left_beside::nothing, true},
-        {"deletion that fails", 3, file_call::delete_file, 0, {}, left_beside::nothing, false},
+        {"patch whose own expansion fails", 1, file_call::write_file, 0, {}, true},
+        {"deletion that fails", 3, file_call::delete_file, 0, {}, false},
     };
     for (const fault_case& c : cases) {
         for (bool read_only : {false, true}) {
@@ -385,11 +388,8 @@ TEST(FilePass, AFailedCallLeavesTheTargetAsItWas) {
             EXPECT_EQ(boxes.messages(), c.messages);
 
             tree now = pass_testing::list_tree(inst.app.path());
-            const std::string temp = "User\\Sample.datTemp";
-            if (c.temp != left_beside::not_checked) {
-                EXPECT_EQ(now.files.contains(temp), c.temp == left_beside::patch_output);
-            }
-            now.files.erase(temp);
+            for (const auto& [name, content] : now.files)
+                EXPECT_EQ(name.find(run::staging_marker), std::string::npos) << "a staging file stays: " << name;
             tree expected = before;
             pass_testing::add_folders_of_the_pass(&expected);
             EXPECT_TRUE(now == expected) << pass_testing::differences(expected, now);

@@ -222,7 +222,7 @@ int command_build(int argc, char** argv) {
         std::optional<std::string> problem = builder::destination_problem(it.destination);
         if (problem) found.problems.push_back(it.new_path + ": " + *problem);
         ++by_flag[it.flag];
-        entries.push_back({it.section, it.flag, it.destination});
+        entries.push_back({it.section, it.flag, it.destination, it.new_sha256, it.new_size});
         entry_items.push_back(&it);
     }
     if (entries.size() > static_cast<std::size_t>(builder::max_manifest_entries))

@@ -9,6 +9,7 @@
 
 #include "builder/szdd_encoder.h"
 #include "package/manifest.h"
+#include "platform/digest.h"
 #include "platform/files.h"
 #include "platform/terminal.h"
 #include "tools/plpack/build_items.h"
@@ -49,6 +50,7 @@ void make_entry(item* it) {
         return;
     }
     it->new_size = new_content.size();
+    it->new_sha256 = platform::sha256_hex(new_content.data(), new_content.size());
     if (!it->old_path.empty()) {
         if (!read_file_into(it->old_path, &old_content)) {
             it->error = "cannot read " + it->old_path;

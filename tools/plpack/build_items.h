@@ -28,6 +28,7 @@ struct item {
     int flag = 0;  // 0: unchanged, no entry
     std::vector<std::uint8_t> compressed;
     std::uint64_t new_size = 0;
+    std::string new_sha256;  // of NEW's content, for patches and replacements
     std::string error;
 };
 

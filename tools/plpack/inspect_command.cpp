@@ -91,6 +91,20 @@ int list_package(const std::string& folder, const bytes& payload) {
                         cab.c_str(), at->second.size,
                         at->second.szdd ? std::to_string(at->second.expanded).c_str() : "not SZDD");
             if (!at->second.szdd) ++problems;
+            std::string sha256;
+            unsigned long long size = 0;
+            switch (manifest.read_new_content(section, number, &sha256, &size)) {
+            case package::manifest::content_keys::none:
+                break;
+            case package::manifest::content_keys::present:
+                std::printf("%-10s %5s %4s  new content: %llu bytes, SHA-256 %s\n", "", "", "", size, sha256.c_str());
+                break;
+            case package::manifest::content_keys::malformed:
+                std::printf("%-10s %5s %4s  new content: File%dSHA256 or File%dSize is missing or malformed\n", "",
+                            "", "", number, number);
+                ++problems;
+                break;
+            }
         }
     }
     std::uint64_t record_bytes = 0;

@@ -38,7 +38,8 @@ struct problems {
     }
 };
 
-// The entry number of a key "File<N>Flag", "File<N>Dest" or "File<N>CAB"
+// The entry number of a key "File<N>Flag", "File<N>Dest", "File<N>CAB",
+// "File<N>SHA256" or "File<N>Size"
 // spelt as the updater builds it (N in decimal without leading zeros);
 // 0 for any other key.
 int entry_number_of(const std::string& key) {
@@ -49,7 +50,7 @@ int entry_number_of(const std::string& key) {
     std::size_t digits = end - 4;
     if (digits == 0 || digits > 9 || k[4] == '0') return 0;
     std::string suffix = k.substr(end);
-    if (suffix != "flag" && suffix != "dest" && suffix != "cab") return 0;
+    if (suffix != "flag" && suffix != "dest" && suffix != "cab" && suffix != "sha256" && suffix != "size") return 0;
     return std::stoi(k.substr(4, digits));
 }
 
@@ -144,6 +145,12 @@ int command_manifest(const std::string& path) {
                 continue;
             }
             ++by_flag[flag];
+            std::string sha256;
+            unsigned long long size = 0;
+            if (needs_cab && manifest.read_new_content(section, number, &sha256, &size) ==
+                                 package::manifest::content_keys::malformed)
+                found.report("[%s] entry %d: File%dSHA256 and File%dSize must both be there, 64 hex digits and a size",
+                             section, number, number, number);
             if (destination.empty())
                 found.report("[%s] entry %d: %s is missing or empty", section, number, dest_key.c_str());
             else if (std::size_t length = full_length(section, dest_key.c_str(), path); length > kept_length)

@@ -1,0 +1,61 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+
+#include "platform/durable.h"
+#include "platform/files.h"
+#include "platform/host/host_path.h"
+
+namespace platform {
+
+bool create_new_file(const char* path) {
+    std::string host = host::to_host(path);
+    int fd = ::open(host.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    return ::close(fd) == 0;
+}
+
+bool flush_file(const char* path) {
+    std::string host = host::to_host(path);
+    int fd = ::open(host.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool done = ::fsync(fd) == 0;
+    return ::close(fd) == 0 && done;
+}
+
+bool sync_folder(const char* folder) {
+    std::string host = host::to_host(folder);
+    int fd = ::open(host.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool done = ::fsync(fd) == 0;
+    return ::close(fd) == 0 && done;
+}
+
+bool replace_file_durably(const char* from, const char* to) { return replace_file(from, to); }
+
+bool is_link(const char* path) {
+    struct stat st;
+    return lstat(host::to_host(path).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+bool free_space(const char* folder, std::uint64_t* bytes) {
+    struct statvfs disk;
+    if (statvfs(host::to_host(folder).c_str(), &disk) != 0) return false;
+    *bytes = static_cast<std::uint64_t>(disk.f_bavail) * disk.f_frsize;
+    return true;
+}
+
+void kill_point() {
+    static const long kill_at = [] {
+        const char* text = std::getenv("PLUPDATE_KILL_AT");
+        return text ? std::atol(text) : 0L;
+    }();
+    static std::atomic<long> reached{0};
+    if (kill_at > 0 && ++reached == kill_at) ::_exit(99);
+}
+
+}  // namespace platform
