@@ -112,7 +112,8 @@ int run_update(platform::module_handle instance, const char* command_line) {
         platform::message_box("Please Quit Pelora before running this Updater", "Error", platform::box_buttons::ok);
         return 0;
     }
-    std::optional<package::unpacked_package> unpacked = package::unpack_package(instance);
+    package::unpack_failure why = package::unpack_failure::resource_missing;
+    std::optional<package::unpacked_package> unpacked = package::unpack_package(instance, &why);
     if (!install::locate_application()) {
         // The locating told the user why.
         if (unpacked) package::clean_work_folder(unpacked->work_folder);
@@ -121,8 +122,13 @@ int run_update(platform::module_handle instance, const char* command_line) {
         return 0;
     }
     if (!unpacked) {
-        end_early(instance, context.silent, "", package::early_end::damaged_package,
-                  "The update could not be unpacked into the work folder " + platform::temp_path() + "PLUpdate.");
+        std::string folder = platform::temp_path() + "PLUpdate";
+        if (why == package::unpack_failure::work_folder_not_ours)
+            end_early(instance, context.silent, "", package::early_end::work_folder_unusable,
+                      "The work folder " + folder + " could not be made anew for the update alone.");
+        else
+            end_early(instance, context.silent, "", package::early_end::damaged_package,
+                      "The update could not be unpacked into the work folder " + folder + ".");
         return 0;
     }
     std::string handoff = handoff_string(package::manifest_file_name, unpacked->work_folder);
