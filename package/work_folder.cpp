@@ -16,13 +16,22 @@ constexpr std::size_t cleanup_capacity = 3000;
 
 }  // namespace
 
-std::optional<unpacked_package> unpack_package(platform::module_handle module) {
+bool make_work_folder(const std::string& work_folder) {
+    std::string folder = work_folder.substr(0, work_folder.size() - 1);
+    return platform::remove_tree(folder.c_str()) && platform::create_private_directory(folder.c_str());
+}
+
+std::optional<unpacked_package> unpack_package(platform::module_handle module, unpack_failure* why) {
     std::string temp = platform::temp_path();
     unpacked_package unpacked{temp + "PLUpdate\\", nullptr};
     const std::string& work = unpacked.work_folder;
     // Every file name appended later must still fit the 2000-character paths.
     if (temp.empty() || work.size() + 32 >= work_path_capacity) return std::nullopt;
-    platform::create_directory(work.substr(0, work.size() - 1).c_str());
+    if (!make_work_folder(work)) {
+        if (why) *why = unpack_failure::work_folder_not_ours;
+        return std::nullopt;
+    }
+    if (why) *why = unpack_failure::resource_missing;
 
     if (!unpack_resource(module, platform::find_data_resource(module, status_resource), work + status_file_name))
         return std::nullopt;
@@ -69,7 +78,7 @@ split_result write_payload_records(const std::uint8_t* base, std::uint32_t size,
         int n = std::snprintf(name, sizeof name, "%stemp%d.cab", work_folder.c_str(), k);
         platform::unique_file file;
         if (n > 0 && static_cast<std::size_t>(n) < sizeof name)
-            file.reset(platform::create_file(name, platform::access::write, platform::disposition::create_always));
+            file.reset(platform::create_file(name, platform::access::write, platform::disposition::create_new));
         if (!file.valid()) return split_result::cannot_create;
         std::uint32_t written = 0;
         if (length > 0) platform::write_file(file.get(), content.data(), length, &written);

@@ -29,10 +29,21 @@ struct unpacked_package {
     platform::resource_handle payload = nullptr;
 };
 
-// Creates the work folder and writes the status file and the manifest into
-// it; locates the payload. Nothing when the work folder's path is too long
-// or either file cannot be written.
-std::optional<unpacked_package> unpack_package(platform::module_handle module);
+enum class unpack_failure {
+    work_folder_not_ours,  // the work folder could not be made anew, private
+    resource_missing,      // the status file or the manifest could not be written
+};
+
+// Removes whatever has the work folder's name (`work_folder` ends with a
+// backslash), links and read-only files included, never following a link,
+// and creates it anew, private to the user. False when it cannot.
+bool make_work_folder(const std::string& work_folder);
+
+// Makes the work folder anew and writes the status file and the manifest
+// into it; locates the payload. Nothing when the work folder's path is too
+// long, the folder cannot be made, or either file cannot be written; `why`,
+// when given, receives which.
+std::optional<unpacked_package> unpack_package(platform::module_handle module, unpack_failure* why = nullptr);
 
 // Writes one data resource to `destination`, replacing any file there
 // wholly. False on failure, a short write included.
@@ -51,8 +62,9 @@ enum class split_result {
 // Called after each record's file is written.
 using record_written = std::function<void()>;
 
-// Writes every payload record to its own file "<work folder>temp<k>.cab",
-// k from 2, in order, stopping at the first failure.
+// Writes every payload record to its own new file "<work folder>temp<k>.cab",
+// k from 2, in order, stopping at the first failure; a name already taken
+// (by a file, a folder or a link) is a failure to create.
 split_result split_payload(platform::module_handle module, platform::resource_handle payload,
                            const std::string& work_folder, const record_written& on_record);
 

@@ -21,6 +21,7 @@ enum class disposition {
     open_existing,  // fail when the file does not exist
     create_always,  // create, or truncate an existing file
     open_always,    // open, creating the file when it does not exist
+    create_new,     // create; fail when anything, a link included, has the name
 };
 
 // Opens without sharing and with normal attributes: while the handle is
@@ -48,6 +49,15 @@ enum class create_directory_result { created, already_exists, failed };
 create_directory_result create_directory(const char* path);
 // Removes an empty folder.
 bool remove_directory(const char* path);
+// Creates a folder only the current user can use: on the host mode 0700,
+// and false unless what has the name afterwards is that user's own folder
+// with that mode and no link; on Windows an ACL granting the user alone
+// full access. False when anything already has the name.
+bool create_private_directory(const char* path);
+// Removes a file or a folder with all it holds, read-only files included,
+// without following any link: a link is removed, never what it names.
+// True when nothing has the name afterwards.
+bool remove_tree(const char* path);
 
 // Folder enumeration with a pattern such as "C:\dir\*.*"; the entries
 // "." and ".." are listed as on Windows.

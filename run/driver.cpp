@@ -6,11 +6,13 @@
 #include "install/locate_application.h"
 #include "package/outcome_codes.h"
 #include "package/work_folder.h"
+#include "platform/files.h"
 #include "platform/sync.h"
 #include "platform/ui.h"
 #include "platform/window.h"
 #include "run/backup.h"
 #include "run/coordination.h"
+#include "run/early_end.h"
 #include "run/file_pass.h"
 #include "run/resume.h"
 #include "run/room.h"
@@ -64,17 +66,21 @@ bool parse_handoff(const std::string& handoff, std::string* manifest_name, std::
 }
 
 bool split_with_progress(platform::module_handle module, const package::unpacked_package& unpacked,
-                         ui::progress_display* display) {
+                         ui::progress_display* display, package::split_result* outcome, int* records) {
     ui::progress_counters& progress = *display->counters;
     progress.current_entry = 0;
     progress.total_count = splitting_total;
+    int written = 0;
     package::split_result result =
         package::split_payload(module, unpacked.payload, unpacked.work_folder, [&] {
+            ++written;
             ++progress.current_entry;
             ui::update_progress_bar(*display);
         });
     tell_split_result(result);
     progress.current_entry = 0;
+    if (outcome) *outcome = result;
+    if (records) *records = written;
     return result == package::split_result::written;
 }
 
@@ -111,9 +117,25 @@ int run_update(platform::module_handle instance, const char* command_line) {
         return 0;
     }
     if (finish_interrupted_update(instance, context.silent)) return 0;
-    if (!installation_holds_new_release(instance) && !install::locate_application()) return 0;
-    std::optional<package::unpacked_package> unpacked = package::unpack_package(instance);
-    if (!unpacked) return 0;
+    package::unpack_failure why = package::unpack_failure::resource_missing;
+    std::optional<package::unpacked_package> unpacked = package::unpack_package(instance, &why);
+    if (!installation_holds_new_release(instance) && !install::locate_application()) {
+        // The locating told the user why.
+        if (unpacked) package::clean_work_folder(unpacked->work_folder);
+        end_early(instance, true, unpacked ? unpacked->work_folder : "", package::early_end::installation_refused,
+                  "");
+        return 0;
+    }
+    if (!unpacked) {
+        std::string folder = platform::temp_path() + "PLUpdate";
+        if (why == package::unpack_failure::work_folder_not_ours)
+            end_early(instance, context.silent, "", package::early_end::work_folder_unusable,
+                      "The work folder " + folder + " could not be made anew for the update alone.");
+        else
+            end_early(instance, context.silent, "", package::early_end::damaged_package,
+                      "The update could not be unpacked into the work folder " + folder + ".");
+        return 0;
+    }
     std::string handoff = handoff_string(package::manifest_file_name, unpacked->work_folder);
 
     // Shared with the worker and the window until the run is over.
@@ -125,6 +147,7 @@ int run_update(platform::module_handle instance, const char* command_line) {
     std::optional<install::folder_map> folders = install::build_folder_map(instance);
     if (!folders || handoff.empty() || !parse_handoff(handoff, &manifest_name, &work_folder)) {
         show_error(instance, IDS_INIT_FAILED);
+        end_early(instance, true, unpacked->work_folder, package::early_end::cannot_start, "");
         return 0;
     }
     context.folders = *folders;
@@ -135,7 +158,17 @@ int run_update(platform::module_handle instance, const char* command_line) {
     ui::set_status_text(&display, "Expanding Files");
     ui::create_progress_window(&display, instance, context.silent);
 
-    bool split_done = split_with_progress(instance, *unpacked, &display);
+    package::split_result split = package::split_result::written;
+    int records = 0;
+    bool split_done = split_with_progress(instance, *unpacked, &display, &split, &records);
+    if (!split_done) {
+        // What the split wrote goes; the status file stays to record why.
+        package::clean_work_folder(context.work_folder);
+        end_early(instance, context.silent, context.work_folder, package::early_end::unpack_failed,
+                  split_failure_message(split, context.work_folder));
+        return 0;
+    }
+    if (!package_holds_together(context, records)) return 0;
     shared.progress.total_count =
         split_done ? static_cast<std::int16_t>(context.manifest.total_entries()) : std::int16_t{0};
     if (shared.progress.total_count.load() <= 0) {
@@ -145,12 +178,21 @@ int run_update(platform::module_handle instance, const char* command_line) {
 
     wait_for_application(instance, context.manifest, &display);
     backup_choice backup = prepare_backup(instance, context.silent, context.folders.app_folder());
-    if (backup.decision == backup_decision::stop_run) return 0;
+    if (backup.decision == backup_decision::stop_run) {
+        package::clean_work_folder(context.work_folder);
+        end_early(instance, true, context.work_folder, package::early_end::stopped_by_user, "");
+        return 0;
+    }
     context.backup = backup.decision == backup_decision::with_backup;
     context.backup_folder = backup.folder;
 
     worker_job job{&context, &shared};
-    if (!platform::start_thread(worker, &job)) return 0;
+    if (!platform::start_thread(worker, &job)) {
+        package::clean_work_folder(context.work_folder);
+        end_early(instance, context.silent, context.work_folder, package::early_end::cannot_start,
+                  "The update could not start its work in the work folder " + context.work_folder + ".");
+        return 0;
+    }
     wait_for_run_end(context.silent, shared);
     return 0;
 }

@@ -25,8 +25,11 @@ bool parse_handoff(const std::string& handoff, std::string* manifest_name, std::
 // Splits the unpacked payload into the work folder, the display's counter
 // moving over a total of 252 as the records are written and back to 0 at
 // the end; false, after a message box that says why, when it failed.
+// `outcome` receives the split's result and `records` the number of
+// record files written, when given.
 bool split_with_progress(platform::module_handle module, const package::unpacked_package& unpacked,
-                         ui::progress_display* display);
+                         ui::progress_display* display, package::split_result* outcome = nullptr,
+                         int* records = nullptr);
 
 // The whole run, as the program's entry point performs it; 0 in every case.
 int run_update(platform::module_handle instance, const char* command_line);

@@ -107,6 +107,7 @@ file_handle create_file(const char* path, access mode, disposition how) {
     std::string host = host::to_host(path);
     int flags = mode == access::read ? O_RDONLY : O_WRONLY;
     if (how != disposition::open_existing) flags |= O_CREAT;
+    if (how == disposition::create_new) flags |= O_EXCL | O_NOFOLLOW;
     if (mode == access::write && read_only(host)) return invalid_file;
     int fd = open_exclusive(host, flags);
     if (fd < 0) return invalid_file;
@@ -228,6 +229,46 @@ create_directory_result create_directory(const char* path) {
 }
 
 bool remove_directory(const char* path) { return rmdir(host::to_host(path).c_str()) == 0; }
+
+bool create_private_directory(const char* path) {
+    std::string host = host::to_host(path);
+    if (mkdir(host.c_str(), 0700) != 0) return false;
+    struct stat st;
+    return lstat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid() &&
+           (st.st_mode & 07777) == 0700;
+}
+
+namespace {
+
+// Removes `name` under the open folder `parent`, never following a link.
+bool remove_at(int parent, const char* name) {
+    struct stat st;
+    if (fstatat(parent, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT;
+    if (!S_ISDIR(st.st_mode)) return unlinkat(parent, name, 0) == 0 || errno == ENOENT;
+    int folder = openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder < 0) return false;
+    DIR* dir = fdopendir(folder);
+    if (!dir) {
+        ::close(folder);
+        return false;
+    }
+    std::vector<std::string> names;
+    while (dirent* entry = readdir(dir))
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+            names.push_back(entry->d_name);
+    bool ok = true;
+    for (const std::string& inner : names) ok = remove_at(dirfd(dir), inner.c_str()) && ok;
+    closedir(dir);
+    return ok && (unlinkat(parent, name, AT_REMOVEDIR) == 0 || errno == ENOENT);
+}
+
+}  // namespace
+
+bool remove_tree(const char* path) {
+    std::string host = host::to_host(path);
+    while (host.size() > 1 && host.back() == '/') host.pop_back();
+    return remove_at(AT_FDCWD, host.c_str());
+}
 
 find_handle find_first_file(const char* pattern, find_data* data) {
     std::string text(pattern);

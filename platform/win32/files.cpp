@@ -1,4 +1,8 @@
 #include <windows.h>
+// after windows.h
+#include <sddl.h>
+
+#include <string>
 
 #include "platform/faults.h"
 #include "platform/files.h"
@@ -18,6 +22,7 @@ file_handle create_file(const char* path, access mode, disposition how) {
     DWORD desired = mode == access::read ? GENERIC_READ : GENERIC_WRITE;
     DWORD creation = how == disposition::open_existing   ? OPEN_EXISTING
                      : how == disposition::create_always ? CREATE_ALWAYS
+                     : how == disposition::create_new    ? CREATE_NEW
                                                          : OPEN_ALWAYS;
     return from_native(CreateFileA(path, desired, 0, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
@@ -84,6 +89,67 @@ create_directory_result create_directory(const char* path) {
 }
 
 bool remove_directory(const char* path) { return RemoveDirectoryA(path) != FALSE; }
+
+namespace {
+
+// "D:P(A;OICI;FA;;;<user>)": the current user alone, inherited by all the
+// folder will hold. Empty when the user's SID cannot be read.
+std::string user_only_sddl() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return "";
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::string result;
+    std::string buffer(size, '\0');
+    if (size > 0 && GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) {
+        LPSTR sid = nullptr;
+        if (ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &sid)) {
+            result = std::string("D:P(A;OICI;FA;;;") + sid + ")";
+            LocalFree(sid);
+        }
+    }
+    CloseHandle(token);
+    return result;
+}
+
+bool is_reparse_point(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
+
+}  // namespace
+
+bool create_private_directory(const char* path) {
+    std::string sddl = user_only_sddl();
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (sddl.empty() ||
+        !ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr))
+        return false;
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+    BOOL made = CreateDirectoryA(path, &attributes);
+    LocalFree(descriptor);
+    return made != FALSE;
+}
+
+bool remove_tree(const char* path) {
+    std::string root(path);
+    while (root.size() > 3 && (root.back() == '\\' || root.back() == '/')) root.pop_back();
+    DWORD attributes = GetFileAttributesA(root.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError() == ERROR_FILE_NOT_FOUND ||
+                                                      GetLastError() == ERROR_PATH_NOT_FOUND;
+    SetFileAttributesA(root.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return DeleteFileA(root.c_str()) != FALSE;
+    // A junction or folder link goes itself; what it names stays.
+    if (!is_reparse_point(attributes)) {
+        WIN32_FIND_DATAA native;
+        HANDLE find = FindFirstFileA((root + "\\*").c_str(), &native);
+        if (find != INVALID_HANDLE_VALUE) {
+            do {
+                std::string name = native.cFileName;
+                if (name != "." && name != "..") remove_tree((root + "\\" + name).c_str());
+            } while (FindNextFileA(find, &native));
+            FindClose(find);
+        }
+    }
+    return RemoveDirectoryA(root.c_str()) != FALSE;
+}
 
 namespace {
 void fill(const WIN32_FIND_DATAA& native, find_data* data) {

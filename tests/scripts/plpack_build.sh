@@ -212,5 +212,11 @@ for args in "build" "build $work/old $work/new" "build $work/old $work/new $work
   expect_rc usage 2
 done
 
+# A damaged manifest: plpack manifest names what makes the updater refuse it.
+sed 's/^NumFiles=.*/NumFiles=2000000000/' "$work/pkg/manifest.ini" >"$work/damaged.ini"
+run damaged manifest "$work/damaged.ini"
+expect_rc damaged 1
+expect_message damaged "the updater refuses the package: [Core] NumFiles is 2000000000, not a count from 0 to"
+
 [ "$failures" -eq 0 ] || exit 1
 echo "plpack build and verify: all checks passed"

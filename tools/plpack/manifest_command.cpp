@@ -8,6 +8,7 @@
 
 #include "install/layout.h"
 #include "package/manifest.h"
+#include "package/manifest_check.h"
 #include "platform/files.h"
 #include "platform/profile.h"
 
@@ -117,6 +118,11 @@ int command_manifest(const std::string& path) {
             found.report("[%s] NumFiles is %d; the section has no entries", section, count);
             count = 0;
         }
+        if (count > package::most_entries) {
+            found.report("[%s] NumFiles is %d; a manifest holds at most %d entries", section, count,
+                         package::most_entries);
+            count = 0;
+        }
         int first = next, last = next + count - 1;
         next += count;
         sum += count;
@@ -185,6 +191,12 @@ int command_manifest(const std::string& path) {
         found.report("[General] TotalFiles is missing; the updater would find no files in the update");
     else if (total != sum)
         found.report("[General] TotalFiles is %d, but the sections' NumFiles add up to %d", total, sum);
+
+    // The updater's own check, which refuses the whole package on any of these.
+    std::vector<const char*> sections;
+    for (const install::section_layout& layout : install::layout) sections.push_back(layout.manifest_name);
+    for (const std::string& finding : package::check_manifest(manifest, sections, package::any_records))
+        found.report("the updater refuses the package: %s", finding.c_str());
 
     if (found.count > 0) {
         std::fprintf(stderr, "plpack: %s: %d problem%s found\n", path.c_str(), found.count,
