@@ -119,7 +119,7 @@ int run_update(platform::module_handle instance, const char* command_line) {
     if (finish_interrupted_update(instance, context.silent)) return 0;
     package::unpack_failure why = package::unpack_failure::resource_missing;
     std::optional<package::unpacked_package> unpacked = package::unpack_package(instance, &why);
-    if (!installation_holds_new_release(instance) && !install::locate_application()) {
+    if (!(unpacked && installation_holds_new_release(unpacked->work_folder)) && !install::locate_application()) {
         // The locating told the user why.
         if (unpacked) package::clean_work_folder(unpacked->work_folder);
         end_early(instance, true, unpacked ? unpacked->work_folder : "", package::early_end::installation_refused,
@@ -169,12 +169,7 @@ int run_update(platform::module_handle instance, const char* command_line) {
         return 0;
     }
     if (!package_holds_together(context, records)) return 0;
-    shared.progress.total_count =
-        split_done ? static_cast<std::int16_t>(context.manifest.total_entries()) : std::int16_t{0};
-    if (shared.progress.total_count.load() <= 0) {
-        show_error(instance, IDS_NO_FILES);
-        return 0;
-    }
+    shared.progress.total_count = static_cast<std::int16_t>(context.manifest.total_entries());
 
     wait_for_application(instance, context.manifest, &display);
     backup_choice backup = prepare_backup(instance, context.silent, context.folders.app_folder());

@@ -6,6 +6,7 @@
 #include "package/manifest_check.h"
 #include "package/work_folder.h"
 #include "platform/ui.h"
+#include "run/tell.h"
 #include "ui/strings.h"
 
 namespace run {
@@ -21,6 +22,16 @@ void end_early(platform::module_handle module, bool silent, const std::string& w
 bool package_holds_together(const run_context& context, int records) {
     std::array<const char*, install::section_count> sections{};
     for (std::size_t i = 0; i < sections.size(); ++i) sections[i] = install::layout[i].manifest_name;
+    bool any_entry = context.manifest.total_entries() != 0;
+    for (const char* section : sections) any_entry = any_entry || context.manifest.section_count(section) != 0;
+    if (!any_entry) {
+        // A package that holds nothing to do: the message is shown even to
+        // a silent run, as it always was.
+        package::clean_work_folder(context.work_folder);
+        show_error(context.module, IDS_NO_FILES);
+        end_early(context.module, true, context.work_folder, package::early_end::damaged_package, "");
+        return false;
+    }
     std::vector<std::string> found = package::check_manifest(context.manifest, sections, records);
     if (found.empty()) return true;
     package::clean_work_folder(context.work_folder);

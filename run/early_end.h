@@ -21,6 +21,8 @@ void end_early(platform::module_handle module, bool silent, const std::string& w
 // Checks the manifest of `context` against the `records` files the split
 // wrote. A damaged package clears the work folder, records damaged_package,
 // shows "The update package is damaged: <first finding>." and returns false.
+// A package with no entries at all gets the message that there were no
+// files in the update, and records damaged_package too.
 bool package_holds_together(const run_context& context, int records);
 
 // The message for a split that failed; "" for one that wrote every record.

@@ -55,18 +55,11 @@ bool holds_new_executable(const package::manifest& manifest, const std::string& 
     return false;
 }
 
-bool installation_holds_new_release(platform::module_handle module) {
+bool installation_holds_new_release(const std::string& work_folder) {
     std::string app_folder;
     if (!registered_app_folder(&app_folder)) return false;
-    std::optional<package::unpacked_package> unpacked = package::unpack_package(module);
-    if (!unpacked) return false;
-    package::manifest manifest{unpacked->work_folder + package::manifest_file_name, unpacked->work_folder};
-    if (holds_new_executable(manifest, app_folder + "\\" + install::application_exe)) return true;
-    // Unpacked only to be read: the run unpacks again once the build is accepted.
-    package::clean_work_folder(unpacked->work_folder);
-    platform::delete_file((unpacked->work_folder + package::status_file_name).c_str());
-    platform::remove_directory(unpacked->work_folder.c_str());
-    return false;
+    package::manifest manifest{work_folder + package::manifest_file_name, work_folder};
+    return holds_new_executable(manifest, app_folder + "\\" + install::application_exe);
 }
 
 bool finish_interrupted_update(platform::module_handle module, bool silent) {

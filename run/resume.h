@@ -24,7 +24,8 @@ bool holds_new_executable(const package::manifest& manifest, const std::string& 
 // Whether the registered installation's executable is the one this
 // package installs: the package was applied already (or a run before this
 // one was interrupted after it), and the run goes on without the check of
-// the installed build, every entry already done counting as done.
-bool installation_holds_new_release(platform::module_handle module);
+// the installed build, every entry already done counting as done. Reads
+// the manifest unpacked into `work_folder`.
+bool installation_holds_new_release(const std::string& work_folder);
 
 }  // namespace run

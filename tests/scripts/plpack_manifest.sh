@@ -50,8 +50,9 @@ expect_lines "inconsistent manifest" "$work/faulty.messages" <<'END'
 [Filters] entry 5: compressed file TEMP2.CAB is already the one of [Core] entry 1
 [Filters] key File5Dset is not one the updater reads
 [General] TotalFiles is 9, but the sections' NumFiles add up to 5
+the updater refuses the package: its sections' NumFiles add up to 5, but TotalFiles is 9
 END
-grep -q ': 7 problems found$' "$work/faulty.messages" || fail "inconsistent manifest: not 7 problems"
+grep -q ': 8 problems found$' "$work/faulty.messages" || fail "inconsistent manifest: not 8 problems"
 
 # Faults of a second kind: no TotalFiles, an entry in a section without
 # entries, texts the updater would cut, a key given twice.
