@@ -14,7 +14,8 @@ trap 'rm -rf "$work"' EXIT
 u16() { printf "\\$(printf %03o $(($1 % 256)))\\$(printf %03o $(($1 / 256)))"; }
 
 rm -rf corpus && mkdir -p corpus/szdd_decoder corpus/szdd_round_trip corpus/patch_body \
-  corpus/diff_round_trip corpus/apply_patch corpus/payload_records corpus/embedded_package
+  corpus/diff_round_trip corpus/apply_patch corpus/payload_records corpus/embedded_package \
+  corpus/manifest_check corpus/profile_files
 
 # szdd_decoder: a byte saying three chunk-size bytes follow, them, the file.
 for f in szdd_random_17.bin_ szdd_random_4099.bin_ szdd_runs_40000.txt_ szdd_spaces_2000.txt_ szdd_text_32000.txt_; do
@@ -76,5 +77,17 @@ x86_64-w64-mingw32-windres "$work/package.rc" -o "$work/package_rc.o"
 printf 'void start(void) {}\n' > "$work/start.c"
 x86_64-w64-mingw32-gcc -nostdlib -s -Wl,-e,start -Wl,--no-insert-timestamp -o "$work/pe.exe" "$work/start.c" "$work/package_rc.o"
 cp "$work/pe.exe" corpus/embedded_package/pe && chmod -x corpus/embedded_package/pe
+
+# manifest_check: a byte giving the records the split wrote (255: any),
+# then a manifest.
+printf '\003[General]\r\nTotalFiles=3\r\n[Core]\r\nNumFiles=2\r\nFile1Flag=1\r\nFile1Dest=Pelora9.exe\r\nFile1CAB=temp2.cab\r\nFile2Flag=3\r\nFile2Dest=Old.dll\r\n[Filters]\r\nNumFiles=1\r\nFile3Flag=2\r\nFile3Dest=a.flt\r\nFile3CAB=TEMP3.CAB\r\n' \
+  > corpus/manifest_check/small
+{ printf '\377'; cat "$data/package_manifest.ini"; } > corpus/manifest_check/package
+{ printf '\020'; cat "$data/manifest_inconsistent.ini"; } > corpus/manifest_check/inconsistent
+
+# profile_files: profiles as they are, and one of the forms a reader trips on.
+cp "$data/package_status.ini" corpus/profile_files/status
+cp "$data/package_manifest.ini" corpus/profile_files/manifest
+printf '; comment\n[A]\nk=1\n"q"=\047x\047\n[a]\nK=2\nbare line\n  [B] \n key = "quoted" \nk2=0x1F' > corpus/profile_files/tricky
 
 du -sb corpus
