@@ -348,6 +348,51 @@ status_is "CurStat=3 "
 work_folder_is "PLUpdate.ini "
 end_case
 
+# What an earlier run or anyone else left in the work folder is cleared at
+# the start of the run, not left to block it.
+start_case stale-work-folder
+mkdir -p "$work/temp5.cab"
+echo stale >"$work/temp3.cab" && chmod 444 "$work/temp3.cab"
+printf '[Status]\r\nCurStat=1\r\n' >"$work/PLUpdate.ini" && chmod 444 "$work/PLUpdate.ini"
+run_updater "$updater" -- -s
+wait_updater
+installation_is new
+status_is "CurStat=3 "
+work_folder_is "PLUpdate.ini "
+end_case
+
+start_case work-folder-is-a-file
+mkdir -p "$(dirname "$work")" && echo "not a folder" >"$work"
+run_updater "$updater" -- -s
+wait_updater
+installation_is new
+status_is "CurStat=3 "
+work_folder_is "PLUpdate.ini "
+end_case
+
+# A shared temporary folder: another account made the work folder first,
+# its split files links to files only root may write. The run (as root)
+# makes the folder anew, its own and private, and writes through no link.
+if [ "$kind" = host ] && [ "$(id -u)" = 0 ] && command -v runuser >/dev/null && id nobody >/dev/null 2>&1; then
+  start_case shared-temp-planted
+  chmod 1777 "$TMPDIR"
+  for f in secret-a secret-b; do echo "root's own $f" >"$runs/$f" && chmod 600 "$runs/$f"; done
+  runuser -u nobody -- sh -c "mkdir -m 777 '$work' && ln -s '$runs/secret-a' '$work/temp1.cab' &&
+    ln -s '$runs/secret-b' '$work/temp2.cab'" || fail "nobody could not plant the work folder"
+  run_updater "$updater" -- -s
+  wait_updater
+  installation_is new
+  status_is "CurStat=3 "
+  work_folder_is "PLUpdate.ini "
+  for f in secret-a secret-b; do
+    [ "$(cat "$runs/$f")" = "root's own $f" ] && pass "$f untouched" || fail "$f was written through a planted link"
+  done
+  [ "$(stat -c '%U %a' "$work")" = "root 700" ] && pass "work folder is root's, mode 700" ||
+    fail "work folder is $(stat -c '%U %a' "$work")"
+  chmod 755 "$TMPDIR"
+  end_case
+fi
+
 echo
 # The Windows updater built without a package, given the sample's package by
 # the host build's plpack attach, runs as the one built with it.
