@@ -348,6 +348,29 @@ status_is "CurStat=3 "
 work_folder_is "PLUpdate.ini "
 end_case
 
+# Stopped at once (as by a power loss) while preparing and while committing,
+# then run again: the second run ends the update, whatever the first left.
+# The sample's run has 15 points before its journal and 16 in its commit.
+for point in prepare:8 commit:24; do
+  start_case "killed-at-${point%%:*}"
+  PLUPDATE_KILL_AT=${point#*:} run_updater "$updater" -- -s
+  for i in $(seq 1200); do kill -0 "$updater_pid" 2>/dev/null || break; sleep 0.1; done
+  wait "$updater_pid"
+  rc=$?
+  [ "$kind" = win ] || [ $rc = 99 ] || fail "the run was not stopped at point ${point#*:}: exit $rc"
+  if [ "${point%%:*}" = commit ]; then
+    [ -e "$app/PLUpdate.jnl" ] && pass "stopped in the commit, journal left" || fail "no journal after a stop in the commit"
+  fi
+  [ "$kind" = win ] && wineserver -w
+  run_updater "$updater" -- -s
+  wait_updater
+  installation_is new
+  status_is "CurStat=3 "
+  left=$(find "$dir/inst" -name '*.~plu*' -o -name PLUpdate.jnl)
+  [ -z "$left" ] && pass "no staging file or journal left" || fail "left behind: $left"
+  end_case
+done
+
 # What an earlier run or anyone else left in the work folder is cleared at
 # the start of the run, not left to block it.
 start_case stale-work-folder
