@@ -38,6 +38,7 @@ else
 fi
 updater=$build/tests/e2e_updater$ext
 empty_updater=$build/tests/e2e_updater_empty$ext
+damaged_updater=$build/tests/e2e_updater_damaged$ext
 plapp=$build/tests/plapp$ext
 
 fail() { echo "  FAILED: $*"; failures=$((failures + 1)); }
@@ -329,6 +330,17 @@ end_case
 start_case no-entries
 run_updater "$empty_updater" ok -- -s
 expect_box "Pelora Updater" "There were no files in the update." ok
+wait_updater
+installation_is old
+status_is "CurStat=4 ErrorCode=40001 "
+work_folder_is "PLUpdate.ini "
+end_case
+
+# A manifest whose counts cannot hold: said so, recorded, nothing changed,
+# and the run ends (it once looped for ever after applying [Core]).
+start_case damaged-manifest
+run_updater "$damaged_updater" ok --
+expect_box "Pelora Updater" "The update package is damaged: [Core] NumFiles is 2000000000, not a count from 0 to 15." ok
 wait_updater
 installation_is old
 status_is "CurStat=4 ErrorCode=40001 "
