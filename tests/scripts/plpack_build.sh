@@ -133,6 +133,17 @@ expect_rc damaged 1
 grep -qx 'differs: PLCore.dll' "$work/damaged.out" || fail "damaged: PLCore.dll not reported: $(cat "$work/damaged.out")"
 expect_message damaged "1 entry of the package failed"
 
+# A file cut to the low 32 bits of its size differs: OLD holds one zero
+# byte, NEW the same name at 4 GiB and one byte of zeros (sparse).
+cp -r "$work/old" "$work/old-cut"
+cp -r "$work/new" "$work/new-cut"
+head -c 1 /dev/zero >"$work/old-cut/Help/Cut.dat"
+truncate -s 4294967297 "$work/new-cut/Help/Cut.dat"
+run cut verify "$work/old-cut" "$work/new-cut" "$work/pkg" $dicts
+expect_rc cut 1
+grep -qxF 'differs: Help\Cut.dat' "$work/cut.out" || fail "cut: Help\Cut.dat not reported: $(cat "$work/cut.out")"
+rm -rf "$work/old-cut"
+
 # --- What build refuses, each with the file named ---------------------------
 # refuse NAME MESSAGE OLD NEW [ARGS...]: exit 1, MESSAGE, and no package
 refuse() {
@@ -147,6 +158,9 @@ refuse() {
 refuse no-old "OLD folder" "$work/absent" "$work/new" "$work/refused" --build 1
 refuse no-new "NEW folder" "$work/old" "$work/absent" "$work/refused" --build 1
 refuse same "nothing to update" "$work/old" "$work/old" "$work/refused" --build 1
+# A file the formats cannot carry, new or changed: refused by name.
+refuse huge 'Help\Cut.dat is 4 GiB or larger' "$work/old" "$work/new-cut" "$work/refused" --build 1
+rm -rf "$work/new-cut"
 
 cp -r "$work/new" "$work/bad"
 mkdir -p "$work/bad/Pelora Tools/Plugins"

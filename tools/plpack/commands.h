@@ -30,12 +30,22 @@ int command_compress(const std::string& source, const std::string& destination);
 // diff OLD NEW PATCH: PATCH becomes a patch that turns OLD into NEW.
 int command_diff(const std::string& old_path, const std::string& new_path, const std::string& patch_path);
 
+// What reading a whole file gave. A file of 4 GiB or more is never read:
+// the package formats and the updater hold sizes in 32 bits.
+enum class read_outcome { read, cannot_read, too_large };
+read_outcome read_file_quietly(const std::string& path, std::vector<std::uint8_t>* content);
+// The sentence that refuses a file of 4 GiB or more, named as `shown`.
+std::string too_large_text(const std::string& shown);
 // The whole content of a file; false (with a message on stderr) when it
-// cannot be read.
+// cannot be read or is 4 GiB or more.
 bool read_whole_file(const std::string& path, std::vector<std::uint8_t>* content);
 // Creates or truncates the file and writes `content`; false (with a
 // message on stderr) on failure.
 bool write_whole_file(const std::string& path, const std::vector<std::uint8_t>& content);
+
+// Compares two files to their ends, whatever their size.
+enum class compare_outcome { same, differ, cannot_read };
+compare_outcome compare_files(const std::string& a, const std::string& b);
 
 // Folders, named by Windows paths without a trailing backslash.
 struct tree {

@@ -42,10 +42,10 @@ int compare_trees(const std::string& result, const std::string& expected, const 
             ++differences;
             continue;
         }
-        std::vector<std::uint8_t> a, b;
-        bool readable = read_whole_file(result + "\\" + at->second, &a) && read_whole_file(expected + "\\" + f, &b);
-        if (!readable || a != b) {
-            std::printf("differs: %s%s\n", label.c_str(), f.c_str());
+        compare_outcome compared = compare_files(result + "\\" + at->second, expected + "\\" + f);
+        if (compared != compare_outcome::same) {
+            std::printf("%s: %s%s\n", compared == compare_outcome::differ ? "differs" : "unreadable", label.c_str(),
+                        f.c_str());
             ++differences;
         }
         got_files.erase(at);
