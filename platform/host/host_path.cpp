@@ -3,6 +3,12 @@
 #include <dirent.h>
 #include <strings.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <vector>
 
 #include <cstdlib>
 #include <string_view>
@@ -89,5 +95,39 @@ std::string to_windows(const std::string& host_path) {
 namespace platform {
 
 std::string path_from_command_line(const char* path) { return host::to_windows(path); }
+
+std::string full_path(const char* path) {
+    std::string host_path = host::to_host(path);
+    if (host_path.empty() || host_path[0] != '/') {
+        char cwd[PATH_MAX];
+        if (!getcwd(cwd, sizeof cwd)) return {};
+        host_path = std::string(cwd) + "/" + host_path;
+    }
+    // The names one by one; the part that exists resolved by realpath.
+    std::vector<std::string> names;
+    for (std::size_t start = 0; start <= host_path.size();) {
+        std::size_t end = host_path.find('/', start);
+        if (end == std::string::npos) end = host_path.size();
+        std::string name = host_path.substr(start, end - start);
+        if (name == "..") {
+            if (!names.empty()) names.pop_back();
+        } else if (!name.empty() && name != ".") {
+            names.push_back(name);
+        }
+        start = end + 1;
+    }
+    std::string resolved = "/";
+    std::size_t used = 0;
+    for (; used < names.size(); ++used) {
+        std::string next = resolved + (resolved.back() == '/' ? "" : "/") + names[used];
+        char real[PATH_MAX];
+        if (!realpath(next.c_str(), real)) break;
+        resolved = real;
+    }
+    for (; used < names.size(); ++used) resolved += (resolved.back() == '/' ? "" : "/") + names[used];
+    return host::to_windows(resolved);
+}
+
+std::string last_error_text() { return errno == 0 ? std::string() : std::strerror(errno); }
 
 }  // namespace platform

@@ -120,7 +120,7 @@ u32 0 >"$work/in/empty.patch"
 both apply-good 0 apply "$old" "$work/in/good.patch" @OUT@
 cmp -s "$work/host/apply-good" "$work/in/expected" || problem "apply-good: not the expected new file"
 both apply-mismatch 1 apply "$old" "$work/in/mismatch.patch" @OUT@
-cmp -s "$work/host/apply-mismatch" "$work/in/expected" || problem "apply-mismatch: the complete output should stay"
+[ -e "$work/host/apply-mismatch" ] || [ -e "$work/win/apply-mismatch" ] && problem "apply-mismatch: an output that did not verify stayed"
 both apply-malformed 1 apply "$old" "$work/in/malformed.patch" @OUT@
 both apply-empty 0 apply "$old" "$work/in/empty.patch" @OUT@
 [ -f "$work/host/apply-empty" ] && [ ! -s "$work/host/apply-empty" ] || problem "apply-empty: no empty output"

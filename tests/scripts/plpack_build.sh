@@ -190,6 +190,8 @@ rm -r "$work/bad/Plugins"
 # The manifest counts at most 32766 entries: the updater's entry counter is
 # a signed 16-bit number that ends one past the last entry.
 mkdir -p "$work/few/User" "$work/many/User"
+printf 'exe' >"$work/few/Pelora9.exe"
+printf 'exe' >"$work/many/Pelora9.exe"
 python3 -c 'import sys
 for i in range(32767): open("%s/f%05d" % (sys.argv[1], i), "w").close()' "$work/many/User"
 refuse too-many "the update has 32767 entries; a manifest holds at most 32766" \
@@ -198,6 +200,68 @@ rm "$work/many/User/f00000"
 run most build "$work/few" "$work/many" "$work/most" --build 1
 expect_rc most 0
 grep -q '^TotalFiles=32766' "$work/most/manifest.ini" || fail "most: TotalFiles is not 32766"
+
+# --- Where the package goes ------------------------------------------------
+# Never into what it is built from, never over files that are not a
+# package; an earlier package is replaced as a whole.
+cp -r "$work/new" "$work/no-exe"
+rm "$work/no-exe/Pelora9.exe"
+refuse no-exe "has no Pelora9.exe" "$work/old" "$work/no-exe" "$work/refused" --build 1
+rm -r "$work/no-exe"
+cp -r "$work/new" "$work/new-copy"
+for out in "$work/new-copy" "$work/new-copy/pkg" "$work/new-copy/./User/../pkg"; do
+  run inside build "$work/old" "$work/new-copy" "$out" --build 1
+  expect_rc inside 1
+  expect_message inside "inside the NEW folder"
+done
+ln -s "$work/new-copy/User" "$work/link-to-new"
+run inside-link build "$work/old" "$work/new-copy" "$work/link-to-new/pkg" --build 1
+expect_rc inside-link 1
+expect_message inside-link "inside the NEW folder"
+diff -r "$work/new" "$work/new-copy" >&2 || fail "inside: NEW was changed"
+rm -rf "$work/new-copy" "$work/link-to-new"
+
+mkdir "$work/occupied"
+printf 'keep' >"$work/occupied/notes.txt"
+run occupied build "$work/old" "$work/new" "$work/occupied" --build 1
+expect_rc occupied 1
+expect_message occupied "holds notes.txt, which is not part of a package"
+[ "$(ls "$work/occupied")" = notes.txt ] || fail "occupied: the folder was changed: $(ls "$work/occupied")"
+printf 'x' >"$work/a-file"
+run out-file build "$work/old" "$work/new" "$work/a-file" --build 1
+expect_rc out-file 1
+expect_message out-file "is a file, not a folder"
+
+# An earlier package is replaced whole: a file it held that the new one
+# does not is gone, and no folder is left beside it.
+cp -r "$work/pkg-nodict" "$work/replaced"
+printf 'stale' >"$work/replaced/payload.bin"
+rm "$work/replaced/status.ini"
+run replace build "$work/old" "$work/new" "$work/replaced" --build 821
+expect_rc replace 0
+for f in status.ini manifest.ini payload.bin; do
+  cmp -s "$work/pkg-nodict/$f" "$work/replaced/$f" || fail "replace: $f is not the new package's"
+done
+ls "$work" | grep -q plpack- && fail "build left a folder beside its output: $(ls "$work" | grep plpack-)"
+
+# A write that fails part way (a disk too small for the payload) leaves
+# no package and nothing beside it, and an earlier package as it was.
+disk=$work/disk
+mkdir "$disk"
+trap 'umount "$disk" 2>/dev/null; rm -rf "$work"' EXIT
+if mount -t tmpfs -o size=16k tmpfs "$disk" 2>/dev/null; then
+  mkdir "$disk/pkg" && cp "$work/pkg/status.ini" "$disk/pkg/"
+  run full-disk build "$work/old" "$work/new" "$disk/pkg" --build 900
+  expect_rc full-disk 1
+  expect_message full-disk "cannot write payload.bin of the package"
+  expect_message full-disk "No space left on device"
+  [ "$(ls "$disk/pkg")" = status.ini ] && cmp -s "$disk/pkg/status.ini" "$work/pkg/status.ini" ||
+    fail "full-disk: the earlier package was changed: $(ls "$disk/pkg")"
+  ls "$disk" | grep -q plpack- && fail "full-disk: left $(ls "$disk" | grep plpack-)"
+  umount "$disk"
+else
+  echo "plpack_build: no tmpfs (not root): the full-disk case is not run"
+fi
 
 printf '[Status]\r\nCurStat=3\r\n' >"$work/stale.ini"
 refuse stale-status "[Status] section" "$work/old" "$work/new" "$work/refused" --status "$work/stale.ini"

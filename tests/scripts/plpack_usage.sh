@@ -50,7 +50,9 @@ expect 1 stderr "cannot read" expand "$work/missing_" "$work/x"
 printf 'old file' >"$work/old"
 printf '\202X\0\0\0\0' >"$work/bad.patch"  # "olX", checksum 0
 expect 1 stderr "checksum error" apply "$work/old" "$work/bad.patch" "$work/new"
-grep -q "is not the verified new file" "$work/stderr" || problem "apply: no word on the output file"
+grep -q "was not written" "$work/stderr" || problem "apply: no word on the output file"
+[ -e "$work/new" ] && problem "apply left an output that did not verify"
+ls "$work" | grep -q plpack-tmp && problem "apply left its temporary file"
 [ "$(cat "$work/old")" = "old file" ] || problem "apply changed the old file"
 # ... and one that does verifies silently: o + l + X = 0x6F + 0x6C + 0x58.
 printf '\202X\063\001\0\0' >"$work/good.patch"

@@ -17,6 +17,7 @@
 #include "platform/profile.h"
 #include "tools/plpack/build_items.h"
 #include "tools/plpack/commands.h"
+#include "tools/plpack/package_output.h"
 
 namespace plpack {
 
@@ -62,10 +63,6 @@ void warn_unless_accepted(const std::string& old_folder) {
                      "the updater will refuse this installation\n",
                      exe.c_str(), sum);
     }
-}
-
-bool write_text(const std::string& path, const std::string& text) {
-    return write_whole_file(path, std::vector<std::uint8_t>(text.begin(), text.end()));
 }
 
 bool write_status_file(const options& o, const std::string& path) {
@@ -179,6 +176,21 @@ int command_build(int argc, char** argv) {
             return 1;
         }
 
+    std::string exe = o.new_folder + "\\" + install::application_exe;
+    if (!platform::file_exists(exe.c_str())) {
+        std::fprintf(stderr,
+                     "plpack: the NEW folder %s has no %s; an update that leaves no %s is refused\n",
+                     o.new_folder.c_str(), install::application_exe, install::application_exe);
+        return 1;
+    }
+    std::vector<input_folder> inputs;
+    for (const side& s : sides) inputs.push_back({s.folder, s.folder, s.what});
+    std::string out_problem = output_problem(o.out_folder, o.out_folder, inputs);
+    if (!out_problem.empty()) {
+        std::fprintf(stderr, "plpack: %s\nplpack: no package written\n", out_problem.c_str());
+        return 1;
+    }
+
     build::inventory found;
     for (const side& s : sides)
         if (!s.folder.empty() && !build::take_side(s.folder, s.is_old, s.is_dictionary, &found)) return 1;
@@ -245,14 +257,10 @@ int command_build(int argc, char** argv) {
         return 1;
     }
 
-    if (platform::create_directory(o.out_folder.c_str()) == platform::create_directory_result::failed) {
-        std::fprintf(stderr, "plpack: cannot create the folder %s\n", o.out_folder.c_str());
-        return 1;
-    }
-    std::string out = o.out_folder + "\\";
-    if (!write_whole_file(out + "status.ini", status) ||
-        !write_text(out + "manifest.ini", builder::manifest_text(entries)) ||
-        !write_whole_file(out + "payload.bin", payload))
+    std::string manifest = builder::manifest_text(entries);
+    std::vector<std::uint8_t> manifest_bytes(manifest.begin(), manifest.end());
+    if (!write_package_folder(o.out_folder, o.out_folder,
+                              {{"status.ini", &status}, {"manifest.ini", &manifest_bytes}, {"payload.bin", &payload}}))
         return 1;
 
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();

@@ -90,12 +90,21 @@ int command_expand(const path_arg& source_arg, const path_arg& destination_arg) 
     return 0;
 }
 
+// The new file is written beside OUT and takes its name only once the
+// patch's checksum has verified it: an unverified output never stays.
 int command_apply(const path_arg& old_arg, const path_arg& patch_arg, const path_arg& output_arg) {
-    patch::file_record patch_file{patch_arg.path}, old_file{old_arg.path}, output{output_arg.path};
+    std::string temporary = output_arg.path + ".plpack-tmp";
+    patch::file_record patch_file{patch_arg.path}, old_file{old_arg.path}, output{temporary};
     patch::patch_result result = patch::apply_patch(&patch_file, &old_file, &output);
     if (result != patch::patch_result::verified) {
-        std::fprintf(stderr, "plpack: applying %s to %s failed: %s; %s is not the verified new file\n",
-                     patch_arg.typed, old_arg.typed, patch_failure(result), output_arg.typed);
+        platform::delete_file(temporary.c_str());
+        std::fprintf(stderr, "plpack: applying %s to %s failed: %s; %s was not written\n", patch_arg.typed,
+                     old_arg.typed, patch_failure(result), output_arg.typed);
+        return 1;
+    }
+    if (!platform::replace_file(temporary.c_str(), output_arg.path.c_str())) {
+        platform::delete_file(temporary.c_str());
+        std::fprintf(stderr, "plpack: cannot write %s\n", output_arg.typed);
         return 1;
     }
     return 0;
