@@ -266,6 +266,9 @@ fi
 printf '[Status]\r\nCurStat=3\r\n' >"$work/stale.ini"
 refuse stale-status "[Status] section" "$work/old" "$work/new" "$work/refused" --status "$work/stale.ini"
 refuse no-build "no build number" "$work/old" "$work/new" "$work/refused"
+printf '[Build]\r\nversion=abc\r\n' >"$work/bad-version.ini"
+refuse bad-version "version=abc, which is not a build number" "$work/old" "$work/new" "$work/refused" \
+  --status "$work/bad-version.ini"
 
 # A template's build number and release data are kept.
 printf '[Build]\r\nversion=900\r\n[Params]\r\nDownloadUrl=x\r\n' >"$work/template.ini"

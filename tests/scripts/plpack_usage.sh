@@ -1,5 +1,5 @@
 #!/bin/bash
-# plpack's command line: usage errors, --help, and what each command leaves.
+# What plpack's small commands leave: expand, apply, bytesum.
 # Usage: plpack_usage.sh BUILD_DIR SOURCE_DIR
 set -u
 build_dir=$(cd "$1" && pwd)
@@ -24,15 +24,6 @@ expect() {  # EXIT_CODE STREAM TEXT ARGS...
   [ "$got" = "$code" ] || problem "plpack $*: exit code $got, expected $code"
   [ -z "$text" ] || grep -q -- "$text" "$work/$stream" || problem "plpack $*: no \"$text\" on $stream: $(cat "$work/$stream")"
 }
-
-expect 2 stderr "usage: plpack"
-expect 2 stderr "usage: plpack" frobnicate
-expect 2 stderr "usage: plpack" expand only-one-path
-expect 2 stderr "usage: plpack" apply old patch
-expect 2 stderr "usage: plpack" bytesum a b
-expect 2 stderr "usage: plpack" --help extra
-expect 0 stdout "usage: plpack" --help
-[ -s "$work/stderr" ] && problem "plpack --help wrote to stderr"
 
 # expand writes DST and keeps SRC.
 cp "$data/szdd_text_32000.txt_" "$work/src_"

@@ -18,6 +18,7 @@
 #include "tools/plpack/build_items.h"
 #include "tools/plpack/commands.h"
 #include "tools/plpack/package_output.h"
+#include "tools/plpack/usage.h"
 
 namespace plpack {
 
@@ -91,54 +92,54 @@ bool write_status_file(const options& o, const std::string& path) {
             std::fprintf(stderr, "plpack: no build number: give --build N or a status template with [Build] version\n");
             return false;
         }
+        long number = 0;
+        if (!parse_number(version, 0, 0x7FFFFFFF, &number)) {
+            std::fprintf(stderr,
+                         "plpack: the status template %s has [Build] version=%s, which is not a build number; "
+                         "give a whole number from 0 to 2147483647 there, or --build N\n",
+                         o.status_template.c_str(), version);
+            return false;
+        }
     }
     return true;
 }
 
-int usage() {
-    std::fputs("usage: plpack build OLD NEW OUT [--build N] [--status TEMPLATE] [--dict-old DIR --dict-new DIR]"
-               " [--jobs N]\n",
-               stderr);
-    return 2;
-}
-
-bool parse_number(const char* text, long low, long high, long* value) {
-    char* end = nullptr;
-    long v = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0' || v < low || v > high) return false;
-    *value = v;
-    return true;
-}
-
-bool parse(int argc, char** argv, options* o) {
+// Reads the arguments after "build"; the problem with them, naming the bad
+// one, or empty.
+std::string parse(int argc, char** argv, options* o) {
     std::vector<std::string> positional;
     for (int i = 0; i < argc; ++i) {
         std::string a = argv[i];
-        bool has_value = i + 1 < argc;
-        long number = 0;
-        if (a == "--build" && has_value && parse_number(argv[i + 1], 0, 0x7FFFFFFF, &number)) {
-            o->build = number;
-        } else if (a == "--jobs" && has_value && parse_number(argv[i + 1], 1, 256, &number)) {
-            o->jobs = static_cast<unsigned>(number);
-        } else if (a == "--status" && has_value) {
-            o->status_template = folder_argument(argv[i + 1]);
-        } else if (a == "--dict-old" && has_value) {
-            o->dict_old = folder_argument(argv[i + 1]);
-        } else if (a == "--dict-new" && has_value) {
-            o->dict_new = folder_argument(argv[i + 1]);
-        } else if (a.rfind("--", 0) != 0) {
+        if (a.size() < 2 || a[0] != '-') {
             positional.push_back(folder_argument(argv[i]));
             continue;
-        } else {
-            return false;
         }
-        ++i;
+        if (a != "--build" && a != "--jobs" && a != "--status" && a != "--dict-old" && a != "--dict-new")
+            return "unknown option " + a;
+        if (i + 1 >= argc) return a + " needs a value";
+        const char* value = argv[++i];
+        long number = 0;
+        if (a == "--build") {
+            if (!parse_number(value, 0, 0x7FFFFFFF, &number))
+                return "--build wants a build number from 0 to 2147483647, not '" + std::string(value) + "'";
+            o->build = number;
+        } else if (a == "--jobs") {
+            if (!parse_number(value, 1, 256, &number))
+                return "--jobs wants a number of jobs from 1 to 256, not '" + std::string(value) + "'";
+            o->jobs = static_cast<unsigned>(number);
+        } else {
+            (a == "--status" ? o->status_template : a == "--dict-old" ? o->dict_old : o->dict_new) =
+                folder_argument(value);
+        }
     }
-    if (positional.size() != 3 || o->dict_old.empty() != o->dict_new.empty()) return false;
+    if (positional.size() != 3)
+        return "build takes three folders, OLD NEW OUT, not " + std::to_string(positional.size());
+    if (o->dict_old.empty() != o->dict_new.empty())
+        return o->dict_old.empty() ? "--dict-new needs --dict-old" : "--dict-old needs --dict-new";
     o->old_folder = positional[0];
     o->new_folder = positional[1];
     o->out_folder = positional[2];
-    return true;
+    return {};
 }
 
 std::string thousands(std::uint64_t n) {
@@ -154,7 +155,8 @@ std::string thousands(std::uint64_t n) {
 
 int command_build(int argc, char** argv) {
     options o;
-    if (!parse(argc, argv, &o)) return usage();
+    std::string problem = parse(argc, argv, &o);
+    if (!problem.empty()) return usage_error("build", problem);
 #if !PLUPDATE_HAVE_DIFF
     std::fputs("plpack: build is part of the host build only (the patch maker is not in this build)\n", stderr);
     return 1;

@@ -10,15 +10,11 @@
 #include "run/file_pass.h"
 #include "run/tell.h"
 #include "tools/plpack/commands.h"
+#include "tools/plpack/usage.h"
 
 namespace plpack {
 
 namespace {
-
-int usage() {
-    std::fputs("usage: plpack verify OLD NEW PACKAGE [--dict-old DIR --dict-new DIR]\n", stderr);
-    return 2;
-}
 
 std::string lower(std::string text) {
     for (char& c : text)
@@ -61,23 +57,28 @@ struct arguments {
     std::string old_folder, new_folder, package_folder, dict_old, dict_new;
 };
 
-bool parse(int argc, char** argv, arguments* a) {
+// Reads the arguments after "verify"; the problem with them, naming the
+// bad one, or empty.
+std::string parse(int argc, char** argv, arguments* a) {
     std::vector<std::string> positional;
     for (int i = 0; i < argc; ++i) {
         std::string arg = argv[i];
-        if ((arg == "--dict-old" || arg == "--dict-new") && i + 1 < argc) {
-            (arg == "--dict-old" ? a->dict_old : a->dict_new) = folder_argument(argv[++i]);
-        } else if (arg.rfind("--", 0) == 0) {
-            return false;
-        } else {
+        if (arg.size() < 2 || arg[0] != '-') {
             positional.push_back(folder_argument(argv[i]));
+            continue;
         }
+        if (arg != "--dict-old" && arg != "--dict-new") return "unknown option " + arg;
+        if (i + 1 >= argc) return arg + " needs a value";
+        (arg == "--dict-old" ? a->dict_old : a->dict_new) = folder_argument(argv[++i]);
     }
-    if (positional.size() != 3 || a->dict_old.empty() != a->dict_new.empty()) return false;
+    if (positional.size() != 3)
+        return "verify takes three folders, OLD NEW PACKAGE, not " + std::to_string(positional.size());
+    if (a->dict_old.empty() != a->dict_new.empty())
+        return a->dict_old.empty() ? "--dict-new needs --dict-old" : "--dict-old needs --dict-new";
     a->old_folder = positional[0];
     a->new_folder = positional[1];
     a->package_folder = positional[2];
-    return true;
+    return {};
 }
 
 // Applies the package in `work` (manifest and payload already there, the
@@ -145,7 +146,8 @@ int verify(const arguments& a, const std::string& scratch) {
 
 int command_verify(int argc, char** argv) {
     arguments a;
-    if (!parse(argc, argv, &a)) return usage();
+    std::string problem = parse(argc, argv, &a);
+    if (!problem.empty()) return usage_error("verify", problem);
     std::string scratch = make_scratch_folder("plpack-verify");
     if (scratch.empty()) {
         std::fputs("plpack: cannot create a scratch folder in the temporary folder\n", stderr);
