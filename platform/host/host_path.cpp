@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -13,11 +14,20 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "formats/code_page.h"
 #include "platform/paths.h"
 
 namespace platform::host {
 
 namespace {
+
+std::atomic<int> chosen_code_page{0};
+
+bool has_high_bytes(const std::string& text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return true;
+    return false;
+}
 
 bool exists(const std::string& path) {
     struct stat st;
@@ -68,6 +78,7 @@ std::string to_host(const char* windows_path) {
         bool more = !path.empty();
         while (!path.empty() && (path[0] == '\\' || path[0] == '/')) path.remove_prefix(1);
         if (name.empty()) continue;
+        if (has_high_bytes(name)) name = formats::code_page_to_utf8(name, ansi_code_page());
         if (resolving && name != "." && name != "..") {
             std::string candidate = result + name;
             if (!exists(candidate)) {
@@ -82,8 +93,12 @@ std::string to_host(const char* windows_path) {
     return result;
 }
 
+std::string name_to_windows(const std::string& host_name) {
+    return has_high_bytes(host_name) ? formats::utf8_to_code_page(host_name, ansi_code_page()) : host_name;
+}
+
 std::string to_windows(const std::string& host_path) {
-    std::string result = host_path;
+    std::string result = name_to_windows(host_path);
     for (char& c : result)
         if (c == '/') c = '\\';
     if (!result.empty() && result[0] == '\\') result = "Z:" + result;
@@ -95,6 +110,14 @@ std::string to_windows(const std::string& host_path) {
 namespace platform {
 
 std::string path_from_command_line(const char* path) { return host::to_windows(path); }
+
+std::string path_for_display(const std::string& path) {
+    std::string shown = path;
+    if (shown.size() >= 2 && shown[1] == ':' && (shown[0] | 0x20) == 'z') shown.erase(0, 2);
+    for (char& c : shown)
+        if (c == '\\') c = '/';
+    return host::has_high_bytes(shown) ? formats::code_page_to_utf8(shown, ansi_code_page()) : shown;
+}
 
 std::string full_path(const char* path) {
     std::string host_path = host::to_host(path);
@@ -126,6 +149,22 @@ std::string full_path(const char* path) {
     }
     for (; used < names.size(); ++used) resolved += (resolved.back() == '/' ? "" : "/") + names[used];
     return host::to_windows(resolved);
+}
+
+int ansi_code_page() {
+    int chosen = host::chosen_code_page;
+    if (chosen != 0) return chosen;
+    const char* text = std::getenv("PLUPDATE_CODE_PAGE");
+    int from_environment = text ? std::atoi(text) : 0;
+    chosen = formats::code_page_known(from_environment) ? from_environment : formats::default_code_page;
+    host::chosen_code_page = chosen;
+    return chosen;
+}
+
+bool set_ansi_code_page(int code_page) {
+    if (!formats::code_page_known(code_page)) return false;
+    host::chosen_code_page = code_page;
+    return true;
 }
 
 std::string last_error_text() { return errno == 0 ? std::string() : std::strerror(errno); }

@@ -6,6 +6,8 @@
 
 namespace platform {
 
+std::string path_for_display(const std::string& path) { return path; }
+
 std::string full_path(const char* path) {
     char buffer[4096];
     DWORD length = GetFullPathNameA(path, sizeof buffer, buffer, nullptr);
@@ -14,6 +16,10 @@ std::string full_path(const char* path) {
     while (result.size() > 3 && result.back() == '\\') result.pop_back();
     return result;
 }
+
+int ansi_code_page() { return static_cast<int>(GetACP()); }
+
+bool set_ansi_code_page(int code_page) { return code_page == ansi_code_page(); }
 
 std::string last_error_text() {
     DWORD code = GetLastError();

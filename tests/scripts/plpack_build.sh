@@ -129,8 +129,13 @@ data[end - 1] ^= 0x55
 open(path, "wb").write(data)
 PY
 run damaged verify "$work/old" "$work/new" "$work/damaged" $dicts
+cp "$work/damaged.out" /tmp/damaged.out; cp "$work/damaged.err" /tmp/damaged.err
 expect_rc damaged 1
 grep -qx 'differs: PLCore.dll' "$work/damaged.out" || fail "damaged: PLCore.dll not reported: $(cat "$work/damaged.out")"
+# The failed entry is named with the reason, not only the updater's box.
+grep -qxF 'failed: PLCore.dll (entry 4, Core): the new content is not in place; the updater said: The patch was not applied successfully, because of a checksum error' \
+  "$work/damaged.out" || fail "damaged: the failed entry is not named: $(cat "$work/damaged.out")"
+grep -q 'Pelora Updater:' "$work/damaged.err" && fail "damaged: the updater's message box was printed: $(cat "$work/damaged.err")"
 expect_message damaged "1 entry of the package failed"
 
 # A file cut to the low 32 bits of its size differs: OLD holds one zero
@@ -159,13 +164,13 @@ refuse no-old "OLD folder" "$work/absent" "$work/new" "$work/refused" --build 1
 refuse no-new "NEW folder" "$work/old" "$work/absent" "$work/refused" --build 1
 refuse same "nothing to update" "$work/old" "$work/old" "$work/refused" --build 1
 # A file the formats cannot carry, new or changed: refused by name.
-refuse huge 'Help\Cut.dat is 4 GiB or larger' "$work/old" "$work/new-cut" "$work/refused" --build 1
+refuse huge 'new-cut/Help/Cut.dat is 4 GiB or larger' "$work/old" "$work/new-cut" "$work/refused" --build 1
 rm -rf "$work/new-cut"
 
 cp -r "$work/new" "$work/bad"
 mkdir -p "$work/bad/Pelora Tools/Plugins"
 printf 'x' >"$work/bad/Pelora Tools/Plugins/New.dll"
-refuse new-folder "Plugins\\New.dll is in the folder Pelora Tools\\Plugins, which OLD lacks" \
+refuse new-folder "Pelora Tools/Plugins/New.dll is in the folder Pelora Tools\\Plugins, which OLD lacks" \
   "$work/old" "$work/bad" "$work/refused" --build 1
 rm -r "$work/bad/Pelora Tools/Plugins"
 
@@ -200,6 +205,37 @@ rm "$work/many/User/f00000"
 run most build "$work/few" "$work/many" "$work/most" --build 1
 expect_rc most 0
 grep -q '^TotalFiles=32766' "$work/most/manifest.ini" || fail "most: TotalFiles is not 32766"
+
+# --- Names in the updater's code page --------------------------------------
+# NEW's UTF-8 names are written in Windows-1252, which the updater's ANSI
+# calls take; a name the code page cannot spell is refused by name; a
+# code page named with --code-page is used by build and verify alike.
+cp -r "$work/new" "$work/named"
+printf 'bonjour' >"$work/named/User/café.dat"
+run cafe build "$work/old" "$work/named" "$work/pkg-cafe" --build 1
+expect_rc cafe 0
+grep -q "$(printf 'Dest=caf\351.dat\r')" "$work/pkg-cafe/manifest.ini" ||
+  fail "cafe: the manifest does not name caf\351.dat in Windows-1252"
+run cafe-verify verify "$work/old" "$work/named" "$work/pkg-cafe"
+expect_rc cafe-verify 0
+refuse cafe-1251 "named/User/caf?.dat: its name has characters that Windows-1251 cannot spell" \
+  "$work/old" "$work/named" "$work/refused" --build 1 --code-page 1251
+printf 'x' >"$work/named/User/日本.dat"
+refuse outside-1252 "named/User/??.dat: its name has characters that Windows-1252 cannot spell" \
+  "$work/old" "$work/named" "$work/refused" --build 1
+rm "$work/named/User/日本.dat" "$work/named/User/café.dat"
+printf 'x' >"$work/named/User/ёж.dat"
+run cyrillic build "$work/old" "$work/named" "$work/pkg-1251" --build 1 --code-page 1251
+expect_rc cyrillic 0
+grep -q "$(printf 'Dest=\270\346.dat\r')" "$work/pkg-1251/manifest.ini" ||
+  fail "cyrillic: the manifest does not name the file in Windows-1251"
+run cyrillic-verify verify "$work/old" "$work/named" "$work/pkg-1251" --code-page 1251
+expect_rc cyrillic-verify 0
+# Read in the wrong code page, the name is another file's.
+run cyrillic-1252 verify "$work/old" "$work/named" "$work/pkg-1251"
+expect_rc cyrillic-1252 1
+grep -q '^missing: User\\' "$work/cyrillic-1252.out" || fail "cyrillic-1252: no missing file: $(cat "$work/cyrillic-1252.out")"
+rm -rf "$work/named"
 
 # --- Where the package goes ------------------------------------------------
 # Never into what it is built from, never over files that are not a

@@ -6,7 +6,7 @@
 # reason.
 # Usage: plpack_cli.sh BUILD_DIR SOURCE_DIR
 set -u
-plpack=$1/plpack
+plpack=$(cd "$1" && pwd)/plpack
 . "$2/tests/support/checks.sh"
 [ -x "$plpack" ] || { echo "FAIL: $plpack is missing: build the host build first" >&2; exit 1; }
 
@@ -16,7 +16,8 @@ printf 'x' >"$work/file"
 printf 'old' >"$work/old/Pelora9.exe"
 printf 'new' >"$work/new/Pelora9.exe"
 
-# EXIT | STREAM | WORDS | ARGUMENTS (split at blanks; @ is the scratch folder)
+# EXIT | STREAM | WORDS | ARGUMENTS (split at blanks; @ is the scratch
+# folder, which is also the current folder)
 cases=$(cat <<'END'
 2 | err | no command given                             |
 0 | out | Exit status: 0 done, 1 failed, 2 usage error  | --help
@@ -58,15 +59,39 @@ cases=$(cat <<'END'
 2 | err | inspect takes 1 argument                      | inspect
 2 | err | manifest takes 1 argument                     | manifest
 2 | err | unknown option -x                             | compress -x @/file
+1 | err | the OLD folder @/missing cannot be opened: No such file or directory | build @/missing @/new @/pkg --build 1
+1 | err | the OLD folder @/file is a file, not a folder  | build @/file @/new @/pkg --build 1
+1 | err | the NEW folder new/Pelora9.exe is a file, not a folder | build old new/Pelora9.exe pkg --build 1
+1 | err | the NEW folder @/folder has no Pelora9.exe     | build @/old @/folder @/pkg --build 1
+1 | err | @/new/pkg is inside the NEW folder @/new       | build @/old @/new @/new/pkg --build 1
+1 | err | @/file is a file, not a folder                | build @/old @/new @/file --build 1
+1 | err | the folder @/missing that is to hold @/missing/pkg cannot be opened | build @/old @/new @/missing/pkg --build 1
+1 | err | the NEW folder @/file is a file, not a folder  | verify @/old @/file @/pkg
+1 | err | the PACKAGE folder missing cannot be opened    | verify old new missing
+1 | err | cannot read @/folder/manifest.ini: No such file or directory | verify @/old @/new @/folder
+1 | err | cannot read missing: No such file or directory | inspect missing
+1 | err | cannot read @/folder/status.ini: No such file or directory | inspect @/folder
+1 | err | @/file carries no update package               | inspect @/file
+1 | err | folder is a folder, not a file                | bytesum folder
+1 | err | cannot read @/missing: No such file or directory | bytesum @/missing
+1 | err | @/folder is a folder, not a file              | expand @/folder @/out
+1 | err | cannot read missing: No such file or directory | expand missing out
+1 | err | @/folder is a folder, not a file              | manifest @/folder
+1 | err | cannot read @/missing: No such file or directory | manifest @/missing
+1 | err | @/folder is a folder, not a file              | compress @/folder @/out
+1 | err | cannot read @/missing: No such file or directory | diff @/missing @/file @/out
+1 | err | cannot read @/missing: No such file or directory | apply @/missing @/file @/out
 END
 )
 
 while IFS='|' read -r code stream words arguments; do
   code=$(echo $code) stream=$(echo $stream) words=$(echo $words)
-  args=${arguments//@/$work}
+  args=${arguments//@/$work} words=${words//@/$work}
   # shellcheck disable=SC2086
-  "$plpack" $args >"$work/case.out" 2>"$work/case.err"
+  (cd "$work" && "$plpack" $args) >"$work/case.out" 2>"$work/case.err"
   rc=$?
+  # Paths are named as typed on this system, never in Wine's form.
+  grep -q 'Z:\\' "$work/case.out" "$work/case.err" && fail "plpack$arguments: a path in its Windows form: $(cat "$work/case.err")"
   [ "$rc" = "$code" ] || fail "plpack$arguments: exit $rc, expected $code: $(cat "$work/case.err")"
   grep -qF -- "$words" "$work/case.$stream" ||
     fail "plpack$arguments: no '$words' on std$stream: $(cat "$work/case.$stream")"
@@ -78,7 +103,8 @@ while IFS='|' read -r code stream words arguments; do
     [ ! -s "$work/case.out" ] || fail "plpack$arguments: wrote to stdout: $(cat "$work/case.out")"
   fi
 done <<<"$cases"
-[ ! -e "$work/pkg" ] || fail "a refused command wrote a package"
+[ ! -e "$work/pkg" ] && [ ! -e "$work/new/pkg" ] && [ ! -e "$work/out" ] || fail "a refused command wrote its output"
+ls "$work" "$work/new" | grep -q plpack- && fail "a refused command left a folder behind"
 
 [ "$failures" -eq 0 ] || exit 1
 echo "plpack's command line: all cases passed"

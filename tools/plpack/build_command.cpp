@@ -9,11 +9,13 @@
 #include <thread>
 
 #include "builder/package_writer.h"
+#include "formats/code_page.h"
 #include "formats/payload.h"
 #include "install/locate_application.h"
 #include "package/manifest.h"
 #include "patch/byte_sum.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 #include "platform/profile.h"
 #include "tools/plpack/build_items.h"
 #include "tools/plpack/commands.h"
@@ -47,6 +49,7 @@ struct options {
     std::string status_template;
     long build = -1;
     unsigned jobs = 0;
+    int code_page = formats::default_code_page;
 };
 
 void warn_unless_accepted(const std::string& old_folder) {
@@ -56,13 +59,13 @@ void warn_unless_accepted(const std::string& old_folder) {
         std::fprintf(stderr, "plpack: warning: OLD has no %s; the updater finds no build of Pelora to update\n",
                      install::application_exe);
     } else if (!patch::file_byte_sum(exe.c_str(), &sum)) {
-        std::fprintf(stderr, "plpack: warning: cannot read %s\n", exe.c_str());
+        std::fprintf(stderr, "plpack: warning: cannot read %s%s\n", shown(exe).c_str(), reason().c_str());
     } else if (std::find(install::accepted_image_sums.begin(), install::accepted_image_sums.end(), sum) ==
                install::accepted_image_sums.end()) {
         std::fprintf(stderr,
                      "plpack: warning: %s has the byte sum %08x, which is not one the updater accepts; "
                      "the updater will refuse this installation\n",
-                     exe.c_str(), sum);
+                     shown(exe).c_str(), sum);
     }
 }
 
@@ -78,12 +81,12 @@ bool write_status_file(const options& o, const std::string& path) {
         std::fprintf(stderr,
                      "plpack: the status template %s has a [Status] section; the outcome of a run does not "
                      "belong in a package\n",
-                     o.status_template.c_str());
+                     shown(o.status_template).c_str());
         return false;
     }
     if (o.build >= 0) {
         if (!platform::write_profile_string("Build", "version", std::to_string(o.build).c_str(), path.c_str())) {
-            std::fprintf(stderr, "plpack: cannot write %s\n", path.c_str());
+            std::fprintf(stderr, "plpack: cannot write %s%s\n", shown(path).c_str(), reason().c_str());
             return false;
         }
     } else {
@@ -97,7 +100,7 @@ bool write_status_file(const options& o, const std::string& path) {
             std::fprintf(stderr,
                          "plpack: the status template %s has [Build] version=%s, which is not a build number; "
                          "give a whole number from 0 to 2147483647 there, or --build N\n",
-                         o.status_template.c_str(), version);
+                         shown(o.status_template).c_str(), version);
             return false;
         }
     }
@@ -114,7 +117,8 @@ std::string parse(int argc, char** argv, options* o) {
             positional.push_back(folder_argument(argv[i]));
             continue;
         }
-        if (a != "--build" && a != "--jobs" && a != "--status" && a != "--dict-old" && a != "--dict-new")
+        if (a != "--build" && a != "--jobs" && a != "--status" && a != "--dict-old" && a != "--dict-new" &&
+            a != "--code-page")
             return "unknown option " + a;
         if (i + 1 >= argc) return a + " needs a value";
         const char* value = argv[++i];
@@ -127,6 +131,9 @@ std::string parse(int argc, char** argv, options* o) {
             if (!parse_number(value, 1, 256, &number))
                 return "--jobs wants a number of jobs from 1 to 256, not '" + std::string(value) + "'";
             o->jobs = static_cast<unsigned>(number);
+        } else if (a == "--code-page") {
+            if (!parse_code_page(value, &o->code_page))
+                return "--code-page wants 1250, 1251 or 1252, not '" + std::string(value) + "'";
         } else {
             (a == "--status" ? o->status_template : a == "--dict-old" ? o->dict_old : o->dict_new) =
                 folder_argument(value);
@@ -157,6 +164,11 @@ int command_build(int argc, char** argv) {
     options o;
     std::string problem = parse(argc, argv, &o);
     if (!problem.empty()) return usage_error("build", problem);
+    if (!platform::set_ansi_code_page(o.code_page)) {
+        std::fprintf(stderr, "plpack: this system spells file names in code page %d, not %d\n",
+                     platform::ansi_code_page(), o.code_page);
+        return 1;
+    }
 #if !PLUPDATE_HAVE_DIFF
     std::fputs("plpack: build is part of the host build only (the patch maker is not in this build)\n", stderr);
     return 1;
@@ -171,23 +183,24 @@ int command_build(int argc, char** argv) {
     };
     const side sides[] = {side{o.old_folder, "OLD", true, false}, side{o.new_folder, "NEW", false, false},
                           side{o.dict_old, "--dict-old", true, true}, side{o.dict_new, "--dict-new", false, true}};
-    for (const side& s : sides)
-        if (!s.folder.empty() && !folder_exists(s.folder)) {
-            std::fprintf(stderr, "plpack: the %s folder %s does not exist or cannot be listed\n", s.what,
-                         s.folder.c_str());
+    for (const side& s : sides) {
+        std::string issue = s.folder.empty() ? std::string() : folder_problem(s.folder);
+        if (!issue.empty()) {
+            std::fprintf(stderr, "plpack: the %s folder %s %s\n", s.what, shown(s.folder).c_str(), issue.c_str());
             return 1;
         }
+    }
 
     std::string exe = o.new_folder + "\\" + install::application_exe;
     if (!platform::file_exists(exe.c_str())) {
         std::fprintf(stderr,
                      "plpack: the NEW folder %s has no %s; an update that leaves no %s is refused\n",
-                     o.new_folder.c_str(), install::application_exe, install::application_exe);
+                     shown(o.new_folder).c_str(), install::application_exe, install::application_exe);
         return 1;
     }
     std::vector<input_folder> inputs;
-    for (const side& s : sides) inputs.push_back({s.folder, s.folder, s.what});
-    std::string out_problem = output_problem(o.out_folder, o.out_folder, inputs);
+    for (const side& s : sides) inputs.push_back({s.folder, shown(s.folder), s.what});
+    std::string out_problem = output_problem(o.out_folder, shown(o.out_folder), inputs);
     if (!out_problem.empty()) {
         std::fprintf(stderr, "plpack: %s\nplpack: no package written\n", out_problem.c_str());
         return 1;
@@ -261,13 +274,13 @@ int command_build(int argc, char** argv) {
 
     std::string manifest = builder::manifest_text(entries);
     std::vector<std::uint8_t> manifest_bytes(manifest.begin(), manifest.end());
-    if (!write_package_folder(o.out_folder, o.out_folder,
+    if (!write_package_folder(o.out_folder, shown(o.out_folder),
                               {{"status.ini", &status}, {"manifest.ini", &manifest_bytes}, {"payload.bin", &payload}}))
         return 1;
 
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::size_t records = entries.size() - static_cast<std::size_t>(by_flag[package::flag_delete]);
-    std::printf("plpack: package written to %s\n", o.out_folder.c_str());
+    std::printf("plpack: package written to %s\n", shown(o.out_folder).c_str());
     std::printf("  entries: %zu (%d patched, %d replaced, %d deleted); %d files unchanged\n", entries.size(),
                 by_flag[package::flag_patch], by_flag[package::flag_replace], by_flag[package::flag_delete],
                 by_flag[0]);

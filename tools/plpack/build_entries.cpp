@@ -31,8 +31,8 @@ bool same_content(const std::vector<std::uint8_t>& a, const std::vector<std::uin
 bool read_for_entry(const std::string& path, std::vector<std::uint8_t>* content, std::string* error) {
     switch (read_file_quietly(path, content)) {
     case read_outcome::read: return true;
-    case read_outcome::too_large: *error = too_large_text(path); break;
-    case read_outcome::cannot_read: *error = "cannot read " + path; break;
+    case read_outcome::too_large: *error = too_large_text(shown(path)); break;
+    case read_outcome::cannot_read: *error = "cannot read " + shown(path) + reason(); break;
     }
     return false;
 }
@@ -65,7 +65,7 @@ void make_entry(item* it) {
         }
 #endif
     } catch (const std::exception& failure) {
-        it->error = "cannot pack " + it->new_path + ": " + failure.what();
+        it->error = "cannot pack " + shown(it->new_path) + ": " + failure.what();
     }
 }
 

@@ -68,4 +68,15 @@ std::string make_scratch_folder(const char* prefix);
 // without a trailing backslash.
 std::string folder_argument(const char* typed);
 
+// How messages name things: a path as the user types paths on this system
+// (host paths on the host), and a name of a package or installation (with
+// backslashes) in this system's characters.
+std::string shown(const std::string& path);
+std::string shown_name(const std::string& name);
+// ": " and the system's words for why the last call failed, or nothing.
+std::string reason();
+// Why `folder` is not a folder that can be listed ("is a file, not a
+// folder", "does not exist"); empty when it is one.
+std::string folder_problem(const std::string& folder);
+
 }  // namespace plpack

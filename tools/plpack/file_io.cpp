@@ -30,8 +30,13 @@ std::string too_large_text(const std::string& shown) {
 bool read_whole_file(const std::string& path, std::vector<std::uint8_t>* content) {
     switch (read_file_quietly(path, content)) {
     case read_outcome::read: return true;
-    case read_outcome::too_large: std::fprintf(stderr, "plpack: %s\n", too_large_text(path).c_str()); break;
-    case read_outcome::cannot_read: std::fprintf(stderr, "plpack: cannot read %s\n", path.c_str()); break;
+    case read_outcome::too_large: std::fprintf(stderr, "plpack: %s\n", too_large_text(shown(path)).c_str()); break;
+    case read_outcome::cannot_read:
+        if (folder_exists(path))
+            std::fprintf(stderr, "plpack: %s is a folder, not a file\n", shown(path).c_str());
+        else
+            std::fprintf(stderr, "plpack: cannot read %s%s\n", shown(path).c_str(), reason().c_str());
+        break;
     }
     return false;
 }
@@ -44,7 +49,7 @@ bool write_whole_file(const std::string& path, const std::vector<std::uint8_t>& 
     if (file.valid() && (size == 0 || (platform::write_file(file.get(), content.data(), size, &written) &&
                                        written == size)))
         return true;
-    std::fprintf(stderr, "plpack: cannot write %s\n", path.c_str());
+    std::fprintf(stderr, "plpack: cannot write %s%s\n", shown(path).c_str(), reason().c_str());
     return false;
 }
 

@@ -55,13 +55,27 @@ struct path_arg {
     std::string path;
 };
 
+// Whether `file` names a file; when not, says why, as typed.
+bool is_readable_file(const path_arg& file) {
+    if (plpack::folder_exists(file.path)) {
+        std::fprintf(stderr, "plpack: %s is a folder, not a file\n", file.typed);
+        return false;
+    }
+    if (!platform::file_exists(file.path.c_str())) {
+        std::fprintf(stderr, "plpack: cannot read %s%s\n", file.typed, plpack::reason().c_str());
+        return false;
+    }
+    return true;
+}
+
 int command_expand(const path_arg& source_arg, const path_arg& destination_arg) {
     const std::string& source = source_arg.path;
     const std::string& destination = destination_arg.path;
     // The engine deletes what it expands; it works on a copy so that SRC stays.
     std::string copy = destination + ".plpack-src";
+    if (!is_readable_file(source_arg)) return 1;
     if (!platform::copy_file(source.c_str(), copy.c_str(), false)) {
-        std::fprintf(stderr, "plpack: cannot read %s\n", source_arg.typed);
+        std::fprintf(stderr, "plpack: cannot read %s%s\n", source_arg.typed, plpack::reason().c_str());
         return 1;
     }
     patch::expand_result result = patch::expand(copy.c_str(), destination.c_str());
@@ -77,6 +91,7 @@ int command_expand(const path_arg& source_arg, const path_arg& destination_arg) 
 // The new file is written beside OUT and takes its name only once the
 // patch's checksum has verified it: an unverified output never stays.
 int command_apply(const path_arg& old_arg, const path_arg& patch_arg, const path_arg& output_arg) {
+    if (!is_readable_file(old_arg) || !is_readable_file(patch_arg)) return 1;
     std::string temporary = output_arg.path + ".plpack-tmp";
     patch::file_record patch_file{patch_arg.path}, old_file{old_arg.path}, output{temporary};
     patch::patch_result result = patch::apply_patch(&patch_file, &old_file, &output);
@@ -88,7 +103,7 @@ int command_apply(const path_arg& old_arg, const path_arg& patch_arg, const path
     }
     if (!platform::replace_file(temporary.c_str(), output_arg.path.c_str())) {
         platform::delete_file(temporary.c_str());
-        std::fprintf(stderr, "plpack: cannot write %s\n", output_arg.typed);
+        std::fprintf(stderr, "plpack: cannot write %s%s\n", output_arg.typed, plpack::reason().c_str());
         return 1;
     }
     return 0;
@@ -96,8 +111,9 @@ int command_apply(const path_arg& old_arg, const path_arg& patch_arg, const path
 
 int command_bytesum(const path_arg& file) {
     std::uint32_t sum = 0;
+    if (!is_readable_file(file)) return 1;
     if (!patch::file_byte_sum(file.path.c_str(), &sum)) {
-        std::fprintf(stderr, "plpack: cannot read %s\n", file.typed);
+        std::fprintf(stderr, "plpack: cannot read %s%s\n", file.typed, plpack::reason().c_str());
         return 1;
     }
     std::printf("%08x\n", sum);
@@ -130,7 +146,7 @@ struct command {
 };
 
 const command commands[] = {
-    {"build", "OLD NEW OUT [--build N] [--status TEMPLATE] [--dict-old DIR --dict-new DIR] [--jobs N]",
+    {"build", "OLD NEW OUT [--build N] [--status TEMPLATE] [--dict-old DIR --dict-new DIR] [--jobs N] [--code-page N]",
      "make the package (status.ini, manifest.ini, payload.bin) that turns the installation OLD into NEW",
      "  --build N          the build number the package installs (required unless the status\n"
      "                     template has [Build] version)\n"
@@ -138,14 +154,19 @@ const command commands[] = {
      "  --dict-old DIR, --dict-new DIR\n"
      "                     the dictionary folders before and after, for the Dict section\n"
      "  --jobs N           files packed at once, 1 to 256 (default: one per processor)\n"
+     "  --code-page N      the Windows ANSI code page of the systems the updater will run on,\n"
+     "                     which the manifest's names are written in: 1250, 1251 or 1252\n"
+     "                     (default 1252); a name it cannot spell is refused\n"
      "OUT is written as a new folder beside it and renamed into place when complete; an OUT\n"
      "that exists must be an earlier package, which is replaced whole. OUT may not lie inside\n"
      "OLD or NEW, and NEW must hold Pelora9.exe. Host build only.",
      "plpack build old new pkg --build 910", 0, nullptr, plpack::command_build},
-    {"verify", "OLD NEW PACKAGE [--dict-old DIR --dict-new DIR]",
+    {"verify", "OLD NEW PACKAGE [--dict-old DIR --dict-new DIR] [--code-page N]",
      "apply PACKAGE to a copy of OLD with the updater's own file pass; succeed when that gives NEW",
      "  --dict-old DIR, --dict-new DIR\n"
      "                     the dictionary folders, needed when the package changes dictionaries\n"
+     "  --code-page N      the code page the package's names are written in (default 1252);\n"
+     "                     on Windows it must be the system's own\n"
      "Every file is compared whole; each entry that fails and each file that differs, is\n"
      "missing or is unexpected is named.",
      "plpack verify old new pkg", 0, nullptr, plpack::command_verify},

@@ -10,6 +10,7 @@
 #include "package/manifest.h"
 #include "platform/files.h"
 #include "platform/profile.h"
+#include "tools/plpack/commands.h"
 
 namespace plpack {
 
@@ -100,7 +101,10 @@ struct cab_use {
 
 int command_manifest(const std::string& path) {
     if (!platform::file_exists(path.c_str())) {
-        std::fprintf(stderr, "plpack: cannot read %s\n", path.c_str());
+        if (folder_exists(path))
+            std::fprintf(stderr, "plpack: %s is a folder, not a file\n", shown(path).c_str());
+        else
+            std::fprintf(stderr, "plpack: cannot read %s%s\n", shown(path).c_str(), reason().c_str());
         return 1;
     }
     // The updater's own reading, with compressed files named bare.
@@ -187,7 +191,7 @@ int command_manifest(const std::string& path) {
         found.report("[General] TotalFiles is %d, but the sections' NumFiles add up to %d", total, sum);
 
     if (found.count > 0) {
-        std::fprintf(stderr, "plpack: %s: %d problem%s found\n", path.c_str(), found.count,
+        std::fprintf(stderr, "plpack: %s: %d problem%s found\n", shown(path).c_str(), found.count,
                      found.count == 1 ? "" : "s");
         return 1;
     }

@@ -34,11 +34,6 @@ std::string beside(const std::string& out, const char* tag) {
     return {};
 }
 
-std::string reason() {
-    std::string text = platform::last_error_text();
-    return text.empty() ? std::string() : ": " + text;
-}
-
 }  // namespace
 
 bool path_within(const std::string& inner, const std::string& outer) {
@@ -59,6 +54,12 @@ std::string output_problem(const std::string& out, const std::string& shown, con
                    "; a package must not be written into what it is built from";
     }
     if (platform::file_exists(out.c_str())) return shown + " is a file, not a folder";
+    std::size_t cut = out.find_last_of('\\');
+    if (cut != std::string::npos && cut > 0 && out[cut - 1] != ':') {
+        std::string parent = out.substr(0, cut);
+        std::string issue = folder_problem(parent);
+        if (!issue.empty()) return "the folder " + platform::path_for_display(parent) + " that is to hold " + shown + " " + issue;
+    }
     if (!folder_exists(out)) return {};
     tree content;
     if (!list_tree(out, &content)) return shown + " cannot be listed";

@@ -1,5 +1,6 @@
 #include <cstdlib>
 
+#include "formats/code_page.h"
 #include "tools/plpack/usage.h"
 
 namespace plpack {
@@ -10,6 +11,13 @@ bool parse_number(const char* text, long low, long high, long* value) {
     long v = std::strtol(text, &end, 10);
     if (*end != '\0' || v < low || v > high) return false;
     *value = v;
+    return true;
+}
+
+bool parse_code_page(const char* text, int* code_page) {
+    long number = 0;
+    if (!parse_number(text, 0, 65535, &number) || !formats::code_page_known(static_cast<int>(number))) return false;
+    *code_page = static_cast<int>(number);
     return true;
 }
 

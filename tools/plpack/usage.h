@@ -15,4 +15,7 @@ int usage_error(const char* command, const std::string& problem);
 // anything else.
 bool parse_number(const char* text, long low, long high, long* value);
 
+// A code page formats/code_page.h knows, given by its number.
+bool parse_code_page(const char* text, int* code_page);
+
 }  // namespace plpack
