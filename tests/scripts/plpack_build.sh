@@ -78,6 +78,14 @@ expect_rc inspect 0
 grep -q '^Build: 821$' "$work/inspect.out" || fail "inspect: no build 821"
 grep -q '^Payload: .* 21 records' "$work/inspect.out" || fail "inspect: not 21 records"
 grep -q 'not SZDD' "$work/inspect.out" && fail "inspect: a record is not SZDD"
+# Flags by name; the download the summary says is saved is the payload's
+# size against the new content of the patched and replaced entries.
+tr -s ' ' <"$work/inspect.out" | grep -q '^Core 2 3 delete OldTool.dll -' || fail "inspect: no flag name: $(cat "$work/inspect.out")"
+tr -s ' ' <"$work/inspect.out" | grep -q '^Core 3 1 patch Pelora9.exe temp3.cab' || fail "inspect: no flag name for a patch"
+expected=$(awk -v payload="$(wc -c <"$work/pkg/payload.bin")" '/new content: [0-9]+ bytes/ { carried += $3 }
+  END { printf "%.2f MB of payload for %.2f MB of new and changed files: %.2f MB (%.1f%%) saved",
+        payload / 1e6, carried / 1e6, (carried - payload) / 1e6, 100 * (1 - payload / carried) }' "$work/inspect.out")
+grep -qF "download: $expected" "$work/build.out" || fail "build: the download saved is not '$expected': $(cat "$work/build.out")"
 
 # One job or two: the same package.
 run build1 build "$work/old" "$work/new" "$work/pkg1" --build 821 $dicts --jobs 1

@@ -286,6 +286,15 @@ int command_build(int argc, char** argv) {
                 by_flag[0]);
     std::printf("  payload: %s bytes in %zu records; NEW holds %s bytes\n", thousands(payload.size()).c_str(),
                 records, thousands(done.bytes).c_str());
+    // What the package saves against sending the new and changed files
+    // whole.
+    std::uint64_t carried = 0;
+    for (const build::item* it : entry_items)
+        if (it->flag != package::flag_delete) carried += it->new_size;
+    double saved = carried > 0 ? 100.0 * (1.0 - static_cast<double>(payload.size()) / static_cast<double>(carried)) : 0.0;
+    std::printf("  download: %.2f MB of payload for %.2f MB of new and changed files: %.2f MB (%.1f%%) saved\n",
+                static_cast<double>(payload.size()) / 1e6, static_cast<double>(carried) / 1e6,
+                (static_cast<double>(carried) - static_cast<double>(payload.size())) / 1e6, saved);
     std::printf("  time: %.1f s with %u job%s\n", seconds, o.jobs, o.jobs == 1 ? "" : "s");
     return 0;
 }
