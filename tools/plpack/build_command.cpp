@@ -291,10 +291,10 @@ int command_build(int argc, char** argv) {
     std::uint64_t carried = 0;
     for (const build::item* it : entry_items)
         if (it->flag != package::flag_delete) carried += it->new_size;
-    double saved = carried > 0 ? 100.0 * (1.0 - static_cast<double>(payload.size()) / static_cast<double>(carried)) : 0.0;
+    double payload_bytes = static_cast<double>(payload.size()), carried_bytes = static_cast<double>(carried);
+    double saved = carried > 0 ? 100.0 * (1.0 - payload_bytes / carried_bytes) : 0.0;
     std::printf("  download: %.2f MB of payload for %.2f MB of new and changed files: %.2f MB (%.1f%%) saved\n",
-                static_cast<double>(payload.size()) / 1e6, static_cast<double>(carried) / 1e6,
-                (static_cast<double>(carried) - static_cast<double>(payload.size())) / 1e6, saved);
+                payload_bytes / 1e6, carried_bytes / 1e6, (carried_bytes - payload_bytes) / 1e6, saved);
     std::printf("  time: %.1f s with %u job%s\n", seconds, o.jobs, o.jobs == 1 ? "" : "s");
     return 0;
 }

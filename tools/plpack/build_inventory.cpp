@@ -114,7 +114,8 @@ void check_inventory(inventory* found) {
         // Deletions and new files are entries whatever their content.
         if (!it.old_path.empty() && !it.new_path.empty()) continue;
         std::optional<std::string> problem = builder::destination_problem(it.destination);
-        if (problem) found->problems.push_back(shown(it.new_path.empty() ? it.old_path : it.new_path) + ": " + *problem);
+        if (problem)
+            found->problems.push_back(shown(it.new_path.empty() ? it.old_path : it.new_path) + ": " + *problem);
     }
 }
 

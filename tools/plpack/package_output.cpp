@@ -58,13 +58,13 @@ std::string output_problem(const std::string& out, const std::string& shown, con
     if (cut != std::string::npos && cut > 0 && out[cut - 1] != ':') {
         std::string parent = out.substr(0, cut);
         std::string issue = folder_problem(parent);
-        if (!issue.empty()) return "the folder " + platform::path_for_display(parent) + " that is to hold " + shown + " " + issue;
+        if (!issue.empty()) return "the folder " + plpack::shown(parent) + " that is to hold " + shown + " " + issue;
     }
     if (!folder_exists(out)) return {};
     tree content;
     if (!list_tree(out, &content)) return shown + " cannot be listed";
-    for (const std::string& folder : content.folders)
-        return shown + " is a folder that holds the folder " + folder +
+    if (!content.folders.empty())
+        return shown + " is a folder that holds the folder " + content.folders.front() +
                "; build writes only into a new folder or over an earlier package";
     for (const std::string& file : content.files)
         if (!is_package_file(file))

@@ -2,9 +2,9 @@
 // file pass to a copy of OLD must give NEW, file for file and byte for byte.
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <optional>
 #include <utility>
-#include <map>
 
 #include "formats/code_page.h"
 #include "install/layout.h"
@@ -12,8 +12,8 @@
 #include "package/work_folder.h"
 #include "platform/digest.h"
 #include "platform/files.h"
-#include "platform/ui.h"
 #include "platform/paths.h"
+#include "platform/ui.h"
 #include "run/file_pass.h"
 #include "run/tell.h"
 #include "tools/plpack/commands.h"
@@ -151,7 +151,8 @@ int apply_package(const package::manifest& manifest, const std::string& app_copy
             unsigned long long size = 0;
             int flag = manifest.read_entry(section.manifest_name, number, &destination, &compressed);
             for (const told& t : boxes)
-                if (t.entry == number) said += (said.empty() ? "" : "; ") + without_copies(t.text, app_copy, dictionary_copy);
+                if (t.entry == number)
+                    said += (said.empty() ? "" : "; ") + without_copies(t.text, app_copy, dictionary_copy);
             std::string target = folder + "\\" + destination;
             std::string missing;
             if (flag == package::flag_delete) {
