@@ -64,7 +64,8 @@ void warn_unless_accepted(const std::string& old_folder) {
                install::accepted_image_sums.end()) {
         std::fprintf(stderr,
                      "plpack: warning: %s has the byte sum %08x, which is not one the updater accepts; "
-                     "the updater will refuse this installation\n",
+                     "the updater will refuse this installation (a test installation made by "
+                     "tools/make-installations.py gets an accepted one with --exe-sum)\n",
                      shown(exe).c_str(), sum);
     }
 }
