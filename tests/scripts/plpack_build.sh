@@ -203,8 +203,6 @@ rm -r "$work/bad/Plugins"
 # The manifest counts at most 32766 entries: the updater's entry counter is
 # a signed 16-bit number that ends one past the last entry.
 mkdir -p "$work/few/User" "$work/many/User"
-printf 'exe' >"$work/few/Pelora9.exe"
-printf 'exe' >"$work/many/Pelora9.exe"
 python3 -c 'import sys
 for i in range(32767): open("%s/f%05d" % (sys.argv[1], i), "w").close()' "$work/many/User"
 refuse too-many "the update has 32767 entries; a manifest holds at most 32766" \

@@ -192,11 +192,15 @@ int command_build(int argc, char** argv) {
         }
     }
 
-    std::string exe = o.new_folder + "\\" + install::application_exe;
-    if (!platform::file_exists(exe.c_str())) {
+    // A NEW that lacks Pelora's program (an empty or wrong folder) would
+    // make a package that deletes it.
+    std::string old_exe = o.old_folder + "\\" + install::application_exe;
+    std::string new_exe = o.new_folder + "\\" + install::application_exe;
+    if (platform::file_exists(old_exe.c_str()) && !platform::file_exists(new_exe.c_str())) {
         std::fprintf(stderr,
-                     "plpack: the NEW folder %s has no %s; an update that leaves no %s is refused\n",
-                     shown(o.new_folder).c_str(), install::application_exe, install::application_exe);
+                     "plpack: the NEW folder %s has no %s, which OLD has; a package that deletes Pelora's "
+                     "program is refused\n",
+                     shown(o.new_folder).c_str(), install::application_exe);
         return 1;
     }
     std::vector<input_folder> inputs;

@@ -159,7 +159,7 @@ const command commands[] = {
      "                     (default 1252); a name it cannot spell is refused\n"
      "OUT is written as a new folder beside it and renamed into place when complete; an OUT\n"
      "that exists must be an earlier package, which is replaced whole. OUT may not lie inside\n"
-     "OLD or NEW, and NEW must hold Pelora9.exe. Host build only.",
+     "OLD or NEW, and NEW must hold Pelora9.exe when OLD does. Host build only.",
      "plpack build old new pkg --build 910", 0, nullptr, plpack::command_build},
     {"verify", "OLD NEW PACKAGE [--dict-old DIR --dict-new DIR] [--code-page N]",
      "apply PACKAGE to a copy of OLD with the updater's own file pass; succeed when that gives NEW",
