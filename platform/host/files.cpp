@@ -281,8 +281,9 @@ find_handle find_first_file(const char* pattern, find_data* data) {
     if (!host_folder.empty() && host_folder.back() != '/') host_folder += '/';
     listing found;
     while (dirent* entry = readdir(dir)) {
-        if (!wildcard_match(mask.c_str(), entry->d_name)) continue;
-        found.entries.push_back({entry->d_name, is_directory(host_folder + entry->d_name)});
+        std::string name = host::name_to_windows(entry->d_name);
+        if (!wildcard_match(mask.c_str(), name.c_str())) continue;
+        found.entries.push_back({name, is_directory(host_folder + entry->d_name)});
     }
     closedir(dir);
     if (found.entries.empty()) return invalid_find;

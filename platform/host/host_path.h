@@ -12,6 +12,10 @@ namespace platform::host {
 // ASCII letter case is used instead, as on Windows.
 std::string to_host(const char* windows_path);
 
+// A name on the host's disk (UTF-8) as the ANSI functions give it, in the
+// ANSI code page, '?' for what the code page cannot spell.
+std::string name_to_windows(const std::string& host_name);
+
 // The inverse for absolute host paths: "/tmp/a" -> "Z:\tmp\a".
 std::string to_windows(const std::string& host_path);
 

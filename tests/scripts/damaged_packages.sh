@@ -64,6 +64,9 @@ expect_kept() {
   grep -qE '^(missing|differs|unexpected)' "$work/$name.out" &&
     fail "$name: the installation is not NEW with the damaged targets as they were: $(cat "$work/$name.out")"
   grep -qF "plpack: $failed entr" "$work/$name.err" || fail "$name: not $failed failed entries: $(cat "$work/$name.err")"
+  for dest in "$@"; do
+    grep -qF "failed: $dest (entry " "$work/$name.out" || fail "$name: $dest is not named as failed: $(cat "$work/$name.out")"
+  done
   grep -qF "the package does not turn OLD into NEW" "$work/$name.err" &&
     fail "$name: verify found differences: $(cat "$work/$name.err")"
 }
@@ -71,8 +74,8 @@ expect_kept() {
 new_file=$(cab_of 'Help\whatsnew.htm') core=$(cab_of PLCore.dll) readme=$(cab_of ReadMe.txt)
 damage flipped "payload[offset('$new_file') + 5000] ^= 0x10"
 expect_kept flipped 1 'Help\whatsnew.htm'
-grep -qF 'Help\whatsnew.htm is not what the update package says it must be' "$work/flipped.err" ||
-  fail "flipped: no message naming the file: $(cat "$work/flipped.err")"
+grep -qF 'failed: Help\whatsnew.htm (entry 1, Core): the new content is not in place; the updater said: The new content of Help\whatsnew.htm is not what the update package says it must be' "$work/flipped.out" ||
+  fail "flipped: no finding naming the file: $(cat "$work/flipped.out")"
 damage cut_length "o = offset('$new_file') + 10; payload[o:o + 4] = (1000).to_bytes(4, 'little')"
 expect_kept cut_length 1 'Help\whatsnew.htm'
 damage swapped "manifest = manifest.replace('CAB=$core', 'CAB=@').replace('CAB=$readme', 'CAB=$core').replace('CAB=@', 'CAB=$readme')"

@@ -78,6 +78,14 @@ expect_rc inspect 0
 grep -q '^Build: 821$' "$work/inspect.out" || fail "inspect: no build 821"
 grep -q '^Payload: .* 21 records' "$work/inspect.out" || fail "inspect: not 21 records"
 grep -q 'not SZDD' "$work/inspect.out" && fail "inspect: a record is not SZDD"
+# Flags by name; the download the summary says is saved is the payload's
+# size against the new content of the patched and replaced entries.
+tr -s ' ' <"$work/inspect.out" | grep -q '^Core 2 3 delete OldTool.dll -' || fail "inspect: no flag name: $(cat "$work/inspect.out")"
+tr -s ' ' <"$work/inspect.out" | grep -q '^Core 3 1 patch Pelora9.exe temp3.cab' || fail "inspect: no flag name for a patch"
+expected=$(awk -v payload="$(wc -c <"$work/pkg/payload.bin")" '/new content: [0-9]+ bytes/ { carried += $3 }
+  END { printf "%.2f MB of payload for %.2f MB of new and changed files: %.2f MB (%.1f%%) saved",
+        payload / 1e6, carried / 1e6, (carried - payload) / 1e6, 100 * (1 - payload / carried) }' "$work/inspect.out")
+grep -qF "download: $expected" "$work/build.out" || fail "build: the download saved is not '$expected': $(cat "$work/build.out")"
 
 # One job or two: the same package.
 run build1 build "$work/old" "$work/new" "$work/pkg1" --build 821 $dicts --jobs 1
@@ -129,9 +137,25 @@ data[end - 1] ^= 0x55
 open(path, "wb").write(data)
 PY
 run damaged verify "$work/old" "$work/new" "$work/damaged" $dicts
+cp "$work/damaged.out" /tmp/damaged.out; cp "$work/damaged.err" /tmp/damaged.err
 expect_rc damaged 1
 grep -qx 'differs: PLCore.dll' "$work/damaged.out" || fail "damaged: PLCore.dll not reported: $(cat "$work/damaged.out")"
+# The failed entry is named with the reason, not only the updater's box.
+grep -qxF 'failed: PLCore.dll (entry 4, Core): the new content is not in place; the updater said: The patch was not applied successfully, because of a checksum error' \
+  "$work/damaged.out" || fail "damaged: the failed entry is not named: $(cat "$work/damaged.out")"
+grep -q 'Pelora Updater:' "$work/damaged.err" && fail "damaged: the updater's message box was printed: $(cat "$work/damaged.err")"
 expect_message damaged "1 entry of the package failed"
+
+# A file cut to the low 32 bits of its size differs: OLD holds one zero
+# byte, NEW the same name at 4 GiB and one byte of zeros (sparse).
+cp -r "$work/old" "$work/old-cut"
+cp -r "$work/new" "$work/new-cut"
+head -c 1 /dev/zero >"$work/old-cut/Help/Cut.dat"
+truncate -s 4294967297 "$work/new-cut/Help/Cut.dat"
+run cut verify "$work/old-cut" "$work/new-cut" "$work/pkg" $dicts
+expect_rc cut 1
+grep -qxF 'differs: Help\Cut.dat' "$work/cut.out" || fail "cut: Help\Cut.dat not reported: $(cat "$work/cut.out")"
+rm -rf "$work/old-cut"
 
 # --- What build refuses, each with the file named ---------------------------
 # refuse NAME MESSAGE OLD NEW [ARGS...]: exit 1, MESSAGE, and no package
@@ -147,11 +171,14 @@ refuse() {
 refuse no-old "OLD folder" "$work/absent" "$work/new" "$work/refused" --build 1
 refuse no-new "NEW folder" "$work/old" "$work/absent" "$work/refused" --build 1
 refuse same "nothing to update" "$work/old" "$work/old" "$work/refused" --build 1
+# A file the formats cannot carry, new or changed: refused by name.
+refuse huge 'new-cut/Help/Cut.dat is 4 GiB or larger' "$work/old" "$work/new-cut" "$work/refused" --build 1
+rm -rf "$work/new-cut"
 
 cp -r "$work/new" "$work/bad"
 mkdir -p "$work/bad/Pelora Tools/Plugins"
 printf 'x' >"$work/bad/Pelora Tools/Plugins/New.dll"
-refuse new-folder "Plugins\\New.dll is in the folder Pelora Tools\\Plugins, which OLD lacks" \
+refuse new-folder "Pelora Tools/Plugins/New.dll is in the folder Pelora Tools\\Plugins, which OLD lacks" \
   "$work/old" "$work/bad" "$work/refused" --build 1
 rm -r "$work/bad/Pelora Tools/Plugins"
 
@@ -185,9 +212,105 @@ run most build "$work/few" "$work/many" "$work/most" --build 1
 expect_rc most 0
 grep -q '^TotalFiles=32766' "$work/most/manifest.ini" || fail "most: TotalFiles is not 32766"
 
+# --- Names in the updater's code page --------------------------------------
+# NEW's UTF-8 names are written in Windows-1252, which the updater's ANSI
+# calls take; a name the code page cannot spell is refused by name; a
+# code page named with --code-page is used by build and verify alike.
+cp -r "$work/new" "$work/named"
+printf 'bonjour' >"$work/named/User/café.dat"
+run cafe build "$work/old" "$work/named" "$work/pkg-cafe" --build 1
+expect_rc cafe 0
+grep -q "$(printf 'Dest=caf\351.dat\r')" "$work/pkg-cafe/manifest.ini" ||
+  fail "cafe: the manifest does not name caf\351.dat in Windows-1252"
+run cafe-verify verify "$work/old" "$work/named" "$work/pkg-cafe"
+expect_rc cafe-verify 0
+refuse cafe-1251 "named/User/caf?.dat: its name has characters that Windows-1251 cannot spell" \
+  "$work/old" "$work/named" "$work/refused" --build 1 --code-page 1251
+printf 'x' >"$work/named/User/日本.dat"
+refuse outside-1252 "named/User/??.dat: its name has characters that Windows-1252 cannot spell" \
+  "$work/old" "$work/named" "$work/refused" --build 1
+rm "$work/named/User/日本.dat" "$work/named/User/café.dat"
+printf 'x' >"$work/named/User/ёж.dat"
+run cyrillic build "$work/old" "$work/named" "$work/pkg-1251" --build 1 --code-page 1251
+expect_rc cyrillic 0
+grep -q "$(printf 'Dest=\270\346.dat\r')" "$work/pkg-1251/manifest.ini" ||
+  fail "cyrillic: the manifest does not name the file in Windows-1251"
+run cyrillic-verify verify "$work/old" "$work/named" "$work/pkg-1251" --code-page 1251
+expect_rc cyrillic-verify 0
+# Read in the wrong code page, the name is another file's.
+run cyrillic-1252 verify "$work/old" "$work/named" "$work/pkg-1251"
+expect_rc cyrillic-1252 1
+grep -q '^missing: User\\' "$work/cyrillic-1252.out" || fail "cyrillic-1252: no missing file: $(cat "$work/cyrillic-1252.out")"
+rm -rf "$work/named"
+
+# --- Where the package goes ------------------------------------------------
+# Never into what it is built from, never over files that are not a
+# package; an earlier package is replaced as a whole.
+cp -r "$work/new" "$work/no-exe"
+rm "$work/no-exe/Pelora9.exe"
+refuse no-exe "has no Pelora9.exe" "$work/old" "$work/no-exe" "$work/refused" --build 1
+rm -r "$work/no-exe"
+cp -r "$work/new" "$work/new-copy"
+for out in "$work/new-copy" "$work/new-copy/pkg" "$work/new-copy/./User/../pkg"; do
+  run inside build "$work/old" "$work/new-copy" "$out" --build 1
+  expect_rc inside 1
+  expect_message inside "inside the NEW folder"
+done
+ln -s "$work/new-copy/User" "$work/link-to-new"
+run inside-link build "$work/old" "$work/new-copy" "$work/link-to-new/pkg" --build 1
+expect_rc inside-link 1
+expect_message inside-link "inside the NEW folder"
+diff -r "$work/new" "$work/new-copy" >&2 || fail "inside: NEW was changed"
+rm -rf "$work/new-copy" "$work/link-to-new"
+
+mkdir "$work/occupied"
+printf 'keep' >"$work/occupied/notes.txt"
+run occupied build "$work/old" "$work/new" "$work/occupied" --build 1
+expect_rc occupied 1
+expect_message occupied "holds notes.txt, which is not part of a package"
+[ "$(ls "$work/occupied")" = notes.txt ] || fail "occupied: the folder was changed: $(ls "$work/occupied")"
+printf 'x' >"$work/a-file"
+run out-file build "$work/old" "$work/new" "$work/a-file" --build 1
+expect_rc out-file 1
+expect_message out-file "is a file, not a folder"
+
+# An earlier package is replaced whole: a file it held that the new one
+# does not is gone, and no folder is left beside it.
+cp -r "$work/pkg-nodict" "$work/replaced"
+printf 'stale' >"$work/replaced/payload.bin"
+rm "$work/replaced/status.ini"
+run replace build "$work/old" "$work/new" "$work/replaced" --build 821
+expect_rc replace 0
+for f in status.ini manifest.ini payload.bin; do
+  cmp -s "$work/pkg-nodict/$f" "$work/replaced/$f" || fail "replace: $f is not the new package's"
+done
+ls "$work" | grep -q plpack- && fail "build left a folder beside its output: $(ls "$work" | grep plpack-)"
+
+# A write that fails part way (a disk too small for the payload) leaves
+# no package and nothing beside it, and an earlier package as it was.
+disk=$work/disk
+mkdir "$disk"
+trap 'umount "$disk" 2>/dev/null; rm -rf "$work"' EXIT
+if mount -t tmpfs -o size=16k tmpfs "$disk" 2>/dev/null; then
+  mkdir "$disk/pkg" && cp "$work/pkg/status.ini" "$disk/pkg/"
+  run full-disk build "$work/old" "$work/new" "$disk/pkg" --build 900
+  expect_rc full-disk 1
+  expect_message full-disk "cannot write payload.bin of the package"
+  expect_message full-disk "No space left on device"
+  [ "$(ls "$disk/pkg")" = status.ini ] && cmp -s "$disk/pkg/status.ini" "$work/pkg/status.ini" ||
+    fail "full-disk: the earlier package was changed: $(ls "$disk/pkg")"
+  ls "$disk" | grep -q plpack- && fail "full-disk: left $(ls "$disk" | grep plpack-)"
+  umount "$disk"
+else
+  echo "plpack_build: no tmpfs (not root): the full-disk case is not run"
+fi
+
 printf '[Status]\r\nCurStat=3\r\n' >"$work/stale.ini"
 refuse stale-status "[Status] section" "$work/old" "$work/new" "$work/refused" --status "$work/stale.ini"
 refuse no-build "no build number" "$work/old" "$work/new" "$work/refused"
+printf '[Build]\r\nversion=abc\r\n' >"$work/bad-version.ini"
+refuse bad-version "version=abc, which is not a build number" "$work/old" "$work/new" "$work/refused" \
+  --status "$work/bad-version.ini"
 
 # A template's build number and release data are kept.
 printf '[Build]\r\nversion=900\r\n[Params]\r\nDownloadUrl=x\r\n' >"$work/template.ini"

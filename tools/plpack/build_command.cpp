@@ -9,14 +9,18 @@
 #include <thread>
 
 #include "builder/package_writer.h"
+#include "formats/code_page.h"
 #include "formats/payload.h"
 #include "install/locate_application.h"
 #include "package/manifest.h"
 #include "patch/byte_sum.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 #include "platform/profile.h"
 #include "tools/plpack/build_items.h"
 #include "tools/plpack/commands.h"
+#include "tools/plpack/package_output.h"
+#include "tools/plpack/usage.h"
 
 namespace plpack {
 
@@ -45,6 +49,7 @@ struct options {
     std::string status_template;
     long build = -1;
     unsigned jobs = 0;
+    int code_page = formats::default_code_page;
 };
 
 void warn_unless_accepted(const std::string& old_folder) {
@@ -54,18 +59,15 @@ void warn_unless_accepted(const std::string& old_folder) {
         std::fprintf(stderr, "plpack: warning: OLD has no %s; the updater finds no build of Pelora to update\n",
                      install::application_exe);
     } else if (!patch::file_byte_sum(exe.c_str(), &sum)) {
-        std::fprintf(stderr, "plpack: warning: cannot read %s\n", exe.c_str());
+        std::fprintf(stderr, "plpack: warning: cannot read %s%s\n", shown(exe).c_str(), reason().c_str());
     } else if (std::find(install::accepted_image_sums.begin(), install::accepted_image_sums.end(), sum) ==
                install::accepted_image_sums.end()) {
         std::fprintf(stderr,
                      "plpack: warning: %s has the byte sum %08x, which is not one the updater accepts; "
-                     "the updater will refuse this installation\n",
-                     exe.c_str(), sum);
+                     "the updater will refuse this installation (a test installation made by "
+                     "tools/make-installations.py gets an accepted one with --exe-sum)\n",
+                     shown(exe).c_str(), sum);
     }
-}
-
-bool write_text(const std::string& path, const std::string& text) {
-    return write_whole_file(path, std::vector<std::uint8_t>(text.begin(), text.end()));
 }
 
 bool write_status_file(const options& o, const std::string& path) {
@@ -80,12 +82,12 @@ bool write_status_file(const options& o, const std::string& path) {
         std::fprintf(stderr,
                      "plpack: the status template %s has a [Status] section; the outcome of a run does not "
                      "belong in a package\n",
-                     o.status_template.c_str());
+                     shown(o.status_template).c_str());
         return false;
     }
     if (o.build >= 0) {
         if (!platform::write_profile_string("Build", "version", std::to_string(o.build).c_str(), path.c_str())) {
-            std::fprintf(stderr, "plpack: cannot write %s\n", path.c_str());
+            std::fprintf(stderr, "plpack: cannot write %s%s\n", shown(path).c_str(), reason().c_str());
             return false;
         }
     } else {
@@ -94,54 +96,58 @@ bool write_status_file(const options& o, const std::string& path) {
             std::fprintf(stderr, "plpack: no build number: give --build N or a status template with [Build] version\n");
             return false;
         }
+        long number = 0;
+        if (!parse_number(version, 0, 0x7FFFFFFF, &number)) {
+            std::fprintf(stderr,
+                         "plpack: the status template %s has [Build] version=%s, which is not a build number; "
+                         "give a whole number from 0 to 2147483647 there, or --build N\n",
+                         shown(o.status_template).c_str(), version);
+            return false;
+        }
     }
     return true;
 }
 
-int usage() {
-    std::fputs("usage: plpack build OLD NEW OUT [--build N] [--status TEMPLATE] [--dict-old DIR --dict-new DIR]"
-               " [--jobs N]\n",
-               stderr);
-    return 2;
-}
-
-bool parse_number(const char* text, long low, long high, long* value) {
-    char* end = nullptr;
-    long v = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0' || v < low || v > high) return false;
-    *value = v;
-    return true;
-}
-
-bool parse(int argc, char** argv, options* o) {
+// Reads the arguments after "build"; the problem with them, naming the bad
+// one, or empty.
+std::string parse(int argc, char** argv, options* o) {
     std::vector<std::string> positional;
     for (int i = 0; i < argc; ++i) {
         std::string a = argv[i];
-        bool has_value = i + 1 < argc;
-        long number = 0;
-        if (a == "--build" && has_value && parse_number(argv[i + 1], 0, 0x7FFFFFFF, &number)) {
-            o->build = number;
-        } else if (a == "--jobs" && has_value && parse_number(argv[i + 1], 1, 256, &number)) {
-            o->jobs = static_cast<unsigned>(number);
-        } else if (a == "--status" && has_value) {
-            o->status_template = folder_argument(argv[i + 1]);
-        } else if (a == "--dict-old" && has_value) {
-            o->dict_old = folder_argument(argv[i + 1]);
-        } else if (a == "--dict-new" && has_value) {
-            o->dict_new = folder_argument(argv[i + 1]);
-        } else if (a.rfind("--", 0) != 0) {
+        if (a.size() < 2 || a[0] != '-') {
             positional.push_back(folder_argument(argv[i]));
             continue;
-        } else {
-            return false;
         }
-        ++i;
+        if (a != "--build" && a != "--jobs" && a != "--status" && a != "--dict-old" && a != "--dict-new" &&
+            a != "--code-page")
+            return "unknown option " + a;
+        if (i + 1 >= argc) return a + " needs a value";
+        const char* value = argv[++i];
+        long number = 0;
+        if (a == "--build") {
+            if (!parse_number(value, 0, 0x7FFFFFFF, &number))
+                return "--build wants a build number from 0 to 2147483647, not '" + std::string(value) + "'";
+            o->build = number;
+        } else if (a == "--jobs") {
+            if (!parse_number(value, 1, 256, &number))
+                return "--jobs wants a number of jobs from 1 to 256, not '" + std::string(value) + "'";
+            o->jobs = static_cast<unsigned>(number);
+        } else if (a == "--code-page") {
+            if (!parse_code_page(value, &o->code_page))
+                return "--code-page wants 1250, 1251 or 1252, not '" + std::string(value) + "'";
+        } else {
+            (a == "--status" ? o->status_template : a == "--dict-old" ? o->dict_old : o->dict_new) =
+                folder_argument(value);
+        }
     }
-    if (positional.size() != 3 || o->dict_old.empty() != o->dict_new.empty()) return false;
+    if (positional.size() != 3)
+        return "build takes three folders, OLD NEW OUT, not " + std::to_string(positional.size());
+    if (o->dict_old.empty() != o->dict_new.empty())
+        return o->dict_old.empty() ? "--dict-new needs --dict-old" : "--dict-old needs --dict-new";
     o->old_folder = positional[0];
     o->new_folder = positional[1];
     o->out_folder = positional[2];
-    return true;
+    return {};
 }
 
 std::string thousands(std::uint64_t n) {
@@ -157,7 +163,13 @@ std::string thousands(std::uint64_t n) {
 
 int command_build(int argc, char** argv) {
     options o;
-    if (!parse(argc, argv, &o)) return usage();
+    std::string problem = parse(argc, argv, &o);
+    if (!problem.empty()) return usage_error("build", problem);
+    if (!platform::set_ansi_code_page(o.code_page)) {
+        std::fprintf(stderr, "plpack: this system spells file names in code page %d, not %d\n",
+                     platform::ansi_code_page(), o.code_page);
+        return 1;
+    }
 #if !PLUPDATE_HAVE_DIFF
     std::fputs("plpack: build is part of the host build only (the patch maker is not in this build)\n", stderr);
     return 1;
@@ -172,12 +184,32 @@ int command_build(int argc, char** argv) {
     };
     const side sides[] = {side{o.old_folder, "OLD", true, false}, side{o.new_folder, "NEW", false, false},
                           side{o.dict_old, "--dict-old", true, true}, side{o.dict_new, "--dict-new", false, true}};
-    for (const side& s : sides)
-        if (!s.folder.empty() && !folder_exists(s.folder)) {
-            std::fprintf(stderr, "plpack: the %s folder %s does not exist or cannot be listed\n", s.what,
-                         s.folder.c_str());
+    for (const side& s : sides) {
+        std::string issue = s.folder.empty() ? std::string() : folder_problem(s.folder);
+        if (!issue.empty()) {
+            std::fprintf(stderr, "plpack: the %s folder %s %s\n", s.what, shown(s.folder).c_str(), issue.c_str());
             return 1;
         }
+    }
+
+    // A NEW that lacks Pelora's program (an empty or wrong folder) would
+    // make a package that deletes it.
+    std::string old_exe = o.old_folder + "\\" + install::application_exe;
+    std::string new_exe = o.new_folder + "\\" + install::application_exe;
+    if (platform::file_exists(old_exe.c_str()) && !platform::file_exists(new_exe.c_str())) {
+        std::fprintf(stderr,
+                     "plpack: the NEW folder %s has no %s, which OLD has; a package that deletes Pelora's "
+                     "program is refused\n",
+                     shown(o.new_folder).c_str(), install::application_exe);
+        return 1;
+    }
+    std::vector<input_folder> inputs;
+    for (const side& s : sides) inputs.push_back({s.folder, shown(s.folder), s.what});
+    std::string out_problem = output_problem(o.out_folder, shown(o.out_folder), inputs);
+    if (!out_problem.empty()) {
+        std::fprintf(stderr, "plpack: %s\nplpack: no package written\n", out_problem.c_str());
+        return 1;
+    }
 
     build::inventory found;
     for (const side& s : sides)
@@ -245,24 +277,29 @@ int command_build(int argc, char** argv) {
         return 1;
     }
 
-    if (platform::create_directory(o.out_folder.c_str()) == platform::create_directory_result::failed) {
-        std::fprintf(stderr, "plpack: cannot create the folder %s\n", o.out_folder.c_str());
-        return 1;
-    }
-    std::string out = o.out_folder + "\\";
-    if (!write_whole_file(out + "status.ini", status) ||
-        !write_text(out + "manifest.ini", builder::manifest_text(entries)) ||
-        !write_whole_file(out + "payload.bin", payload))
+    std::string manifest = builder::manifest_text(entries);
+    std::vector<std::uint8_t> manifest_bytes(manifest.begin(), manifest.end());
+    if (!write_package_folder(o.out_folder, shown(o.out_folder),
+                              {{"status.ini", &status}, {"manifest.ini", &manifest_bytes}, {"payload.bin", &payload}}))
         return 1;
 
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::size_t records = entries.size() - static_cast<std::size_t>(by_flag[package::flag_delete]);
-    std::printf("plpack: package written to %s\n", o.out_folder.c_str());
+    std::printf("plpack: package written to %s\n", shown(o.out_folder).c_str());
     std::printf("  entries: %zu (%d patched, %d replaced, %d deleted); %d files unchanged\n", entries.size(),
                 by_flag[package::flag_patch], by_flag[package::flag_replace], by_flag[package::flag_delete],
                 by_flag[0]);
     std::printf("  payload: %s bytes in %zu records; NEW holds %s bytes\n", thousands(payload.size()).c_str(),
                 records, thousands(done.bytes).c_str());
+    // What the package saves against sending the new and changed files
+    // whole.
+    std::uint64_t carried = 0;
+    for (const build::item* it : entry_items)
+        if (it->flag != package::flag_delete) carried += it->new_size;
+    double payload_bytes = static_cast<double>(payload.size()), carried_bytes = static_cast<double>(carried);
+    double saved = carried > 0 ? 100.0 * (1.0 - payload_bytes / carried_bytes) : 0.0;
+    std::printf("  download: %.2f MB of payload for %.2f MB of new and changed files: %.2f MB (%.1f%%) saved\n",
+                payload_bytes / 1e6, carried_bytes / 1e6, (carried_bytes - payload_bytes) / 1e6, saved);
     std::printf("  time: %.1f s with %u job%s\n", seconds, o.jobs, o.jobs == 1 ? "" : "s");
     return 0;
 }

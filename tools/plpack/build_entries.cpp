@@ -13,6 +13,7 @@
 #include "platform/files.h"
 #include "platform/terminal.h"
 #include "tools/plpack/build_items.h"
+#include "tools/plpack/commands.h"
 #if PLUPDATE_HAVE_DIFF
 #include "builder/diff.h"
 #endif
@@ -27,14 +28,13 @@ bool same_content(const std::vector<std::uint8_t>& a, const std::vector<std::uin
 
 // Reads the file quietly: a worker's messages are gathered and shown at
 // the end.
-bool read_file_into(const std::string& path, std::vector<std::uint8_t>* content) {
-    platform::unique_file file(
-        platform::create_file(path.c_str(), platform::access::read, platform::disposition::open_existing));
-    std::uint32_t size = file.valid() ? platform::get_file_size(file.get()) : 0xFFFFFFFFu;
-    if (size == 0xFFFFFFFFu) return false;
-    content->resize(size);
-    std::uint32_t got = 0;
-    return size == 0 || (platform::read_file(file.get(), content->data(), size, &got) && got == size);
+bool read_for_entry(const std::string& path, std::vector<std::uint8_t>* content, std::string* error) {
+    switch (read_file_quietly(path, content)) {
+    case read_outcome::read: return true;
+    case read_outcome::too_large: *error = too_large_text(shown(path)); break;
+    case read_outcome::cannot_read: *error = "cannot read " + shown(path) + reason(); break;
+    }
+    return false;
 }
 
 // The entry for one file: unchanged (flag 0), a patch, a replacement or a
@@ -45,17 +45,11 @@ void make_entry(item* it) {
         return;
     }
     std::vector<std::uint8_t> old_content, new_content;
-    if (!read_file_into(it->new_path, &new_content)) {
-        it->error = "cannot read " + it->new_path;
-        return;
-    }
+    if (!read_for_entry(it->new_path, &new_content, &it->error)) return;
     it->new_size = new_content.size();
     it->new_sha256 = platform::sha256_hex(new_content.data(), new_content.size());
     if (!it->old_path.empty()) {
-        if (!read_file_into(it->old_path, &old_content)) {
-            it->error = "cannot read " + it->old_path;
-            return;
-        }
+        if (!read_for_entry(it->old_path, &old_content, &it->error)) return;
         if (same_content(old_content, new_content)) return;
     }
     try {
@@ -71,7 +65,7 @@ void make_entry(item* it) {
         }
 #endif
     } catch (const std::exception& failure) {
-        it->error = "cannot pack " + it->new_path + ": " + failure.what();
+        it->error = "cannot pack " + shown(it->new_path) + ": " + failure.what();
     }
 }
 

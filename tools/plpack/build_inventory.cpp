@@ -6,6 +6,7 @@
 
 #include "builder/install_sections.h"
 #include "builder/package_writer.h"
+#include "platform/paths.h"
 #include "tools/plpack/build_items.h"
 #include "tools/plpack/commands.h"
 
@@ -45,10 +46,10 @@ void check_new_files(inventory* found) {
         const auto& folders = it.in_dictionary ? found->old_dictionary_folders : found->old_folders;
         std::string relative = lower(it.new_relative);
         if (folders.count(relative)) {
-            found->problems.push_back(it.new_path + " is a folder in OLD; the updater cannot remove folders");
+            found->problems.push_back(shown(it.new_path) + " is a folder in OLD; the updater cannot remove folders");
         } else if (!folder_available(parent_of(relative), folders, it.in_dictionary)) {
             missing_folder& m = missing[std::string(it.in_dictionary ? "|" : "") + parent_of(relative)];
-            if (m.files++ == 0) m = {parent_of(it.new_relative), it.new_path, 1};
+            if (m.files++ == 0) m = {shown_name(parent_of(it.new_relative)), shown(it.new_path), 1};
         }
     }
     for (const auto& [key, m] : missing) {
@@ -70,12 +71,20 @@ bool take_side(const std::string& root, bool is_old, bool is_dictionary, invento
             (is_dictionary ? found->old_dictionary_folders : found->old_folders).insert(lower(folder));
     std::map<std::pair<std::size_t, std::string>, std::string> seen;
     for (const std::string& relative : content.files) {
+        // The listing spells names in the updater's code page, '?' for
+        // what it cannot spell ('?' has no place in a Windows name).
+        if (relative.find('?') != std::string::npos) {
+            found->problems.push_back(shown(root + "\\" + relative) + ": its name has characters that Windows-" +
+                                      std::to_string(platform::ansi_code_page()) +
+                                      " cannot spell (shown as ?); the updater could not name the file");
+            continue;
+        }
         builder::placement place = is_dictionary ? builder::placement{install::dict_section, relative}
                                                  : builder::place_in_app_folder(relative);
         auto key = std::make_pair(static_cast<std::size_t>(place.section), lower(place.destination));
         auto [earlier, added] = seen.emplace(key, relative);
         if (!added) {
-            found->problems.push_back(root + "\\" + earlier->second + " and " + root + "\\" + relative +
+            found->problems.push_back(shown(root + "\\" + earlier->second) + " and " + shown(root + "\\" + relative) +
                                       " differ only in letter case; a Windows folder holds one of them");
             continue;
         }
@@ -105,7 +114,8 @@ void check_inventory(inventory* found) {
         // Deletions and new files are entries whatever their content.
         if (!it.old_path.empty() && !it.new_path.empty()) continue;
         std::optional<std::string> problem = builder::destination_problem(it.destination);
-        if (problem) found->problems.push_back((it.new_path.empty() ? it.old_path : it.new_path) + ": " + *problem);
+        if (problem)
+            found->problems.push_back(shown(it.new_path.empty() ? it.old_path : it.new_path) + ": " + *problem);
     }
 }
 

@@ -30,12 +30,22 @@ int command_compress(const std::string& source, const std::string& destination);
 // diff OLD NEW PATCH: PATCH becomes a patch that turns OLD into NEW.
 int command_diff(const std::string& old_path, const std::string& new_path, const std::string& patch_path);
 
+// What reading a whole file gave. A file of 4 GiB or more is never read:
+// the package formats and the updater hold sizes in 32 bits.
+enum class read_outcome { read, cannot_read, too_large };
+read_outcome read_file_quietly(const std::string& path, std::vector<std::uint8_t>* content);
+// The sentence that refuses a file of 4 GiB or more, named as `shown`.
+std::string too_large_text(const std::string& shown);
 // The whole content of a file; false (with a message on stderr) when it
-// cannot be read.
+// cannot be read or is 4 GiB or more.
 bool read_whole_file(const std::string& path, std::vector<std::uint8_t>* content);
 // Creates or truncates the file and writes `content`; false (with a
 // message on stderr) on failure.
 bool write_whole_file(const std::string& path, const std::vector<std::uint8_t>& content);
+
+// Compares two files to their ends, whatever their size.
+enum class compare_outcome { same, differ, cannot_read };
+compare_outcome compare_files(const std::string& a, const std::string& b);
 
 // Folders, named by Windows paths without a trailing backslash.
 struct tree {
@@ -57,5 +67,16 @@ std::string make_scratch_folder(const char* prefix);
 // A path as the user typed it, in the form the platform layer takes, and
 // without a trailing backslash.
 std::string folder_argument(const char* typed);
+
+// How messages name things: a path as the user types paths on this system
+// (host paths on the host), and a name of a package or installation (with
+// backslashes) in this system's characters.
+std::string shown(const std::string& path);
+std::string shown_name(const std::string& name);
+// ": " and the system's words for why the last call failed, or nothing.
+std::string reason();
+// Why `folder` is not a folder that can be listed ("is a file, not a
+// folder", "does not exist"); empty when it is one.
+std::string folder_problem(const std::string& folder);
 
 }  // namespace plpack

@@ -49,6 +49,15 @@ std::string lower(std::string text) {
     return text;
 }
 
+// The flag as the manifest has it, with what it makes the updater do.
+std::string flag_text(int flag) {
+    const char* name = flag == package::flag_patch                                               ? "patch"
+                       : flag == package::flag_replace || flag == package::flag_replace_alternate ? "replace"
+                       : flag == package::flag_delete                                             ? "delete"
+                                                                                                  : "none";
+    return std::to_string(flag) + " " + name;
+}
+
 // Lists what the package in `folder` (status.ini, manifest.ini, payload
 // bytes given) holds; 0 when its manifest and payload agree.
 int list_package(const std::string& folder, const bytes& payload) {
@@ -66,7 +75,7 @@ int list_package(const std::string& folder, const bytes& payload) {
         ++problems;
     }
 
-    std::printf("%-10s %5s %4s  %-32s %-12s %10s %10s\n", "Section", "Entry", "Flag", "Destination",
+    std::printf("%-10s %5s %-9s  %-32s %-12s %10s %10s\n", "Section", "Entry", "Flag", "Destination",
                 "Compressed", "Bytes", "Expanded");
     int number = 1, by_flag[5] = {};
     for (const install::section_layout& layout : install::layout) {
@@ -76,18 +85,21 @@ int list_package(const std::string& folder, const bytes& payload) {
             int flag = manifest.read_entry(section, number, &destination, &cab);
             if (flag >= 1 && flag <= 4) ++by_flag[flag];
             if (flag == package::flag_delete || flag < 1 || flag > 4) {
-                std::printf("%-10s %5d %4d  %-32s %-12s\n", section, number, flag, destination.c_str(), "-");
+                std::printf("%-10s %5d %-9s  %-32s %-12s\n", section, number, flag_text(flag).c_str(),
+                            shown_name(destination).c_str(), "-");
                 continue;
             }
             auto at = records.find(lower(cab));
             if (at == records.end()) {
-                std::printf("%-10s %5d %4d  %-32s %-12s %10s\n", section, number, flag, destination.c_str(),
+                std::printf("%-10s %5d %-9s  %-32s %-12s %10s\n", section, number, flag_text(flag).c_str(),
+                            shown_name(destination).c_str(),
                             cab.c_str(), "(no record)");
                 ++problems;
                 continue;
             }
             at->second.named = true;
-            std::printf("%-10s %5d %4d  %-32s %-12s %10u %10s\n", section, number, flag, destination.c_str(),
+            std::printf("%-10s %5d %-9s  %-32s %-12s %10u %10s\n", section, number, flag_text(flag).c_str(),
+                        shown_name(destination).c_str(),
                         cab.c_str(), at->second.size,
                         at->second.szdd ? std::to_string(at->second.expanded).c_str() : "not SZDD");
             if (!at->second.szdd) ++problems;
@@ -97,10 +109,10 @@ int list_package(const std::string& folder, const bytes& payload) {
             case package::manifest::content_keys::none:
                 break;
             case package::manifest::content_keys::present:
-                std::printf("%-10s %5s %4s  new content: %llu bytes, SHA-256 %s\n", "", "", "", size, sha256.c_str());
+                std::printf("%-10s %5s %-9s  new content: %llu bytes, SHA-256 %s\n", "", "", "", size, sha256.c_str());
                 break;
             case package::manifest::content_keys::malformed:
-                std::printf("%-10s %5s %4s  new content: File%dSHA256 or File%dSize is missing or malformed\n", "",
+                std::printf("%-10s %5s %-9s  new content: File%dSHA256 or File%dSize is missing or malformed\n", "",
                             "", "", number, number);
                 ++problems;
                 break;
@@ -140,7 +152,7 @@ int command_inspect(const std::string& path) {
             !read_whole_file(folder + "\\manifest.ini", &manifest) ||
             !read_whole_file(folder + "\\payload.bin", &payload))
             return 1;
-        std::printf("Package folder %s\nstatus.ini: %zu bytes\nmanifest.ini: %zu bytes\n", folder.c_str(),
+        std::printf("Package folder %s\nstatus.ini: %zu bytes\nmanifest.ini: %zu bytes\n", shown(folder).c_str(),
                     status.size(), manifest.size());
         return list_package(folder + "\\", payload);
     }
@@ -150,7 +162,7 @@ int command_inspect(const std::string& path) {
     embedded_package package;
     std::string problem;
     if (!find_embedded_package(image, &package, &problem)) {
-        std::fprintf(stderr, "plpack: %s carries no update package: %s\n", path.c_str(), problem.c_str());
+        std::fprintf(stderr, "plpack: %s carries no update package: %s\n", shown(path).c_str(), problem.c_str());
         return 1;
     }
     std::string scratch = make_scratch_folder("plpack-inspect");
@@ -161,7 +173,7 @@ int command_inspect(const std::string& path) {
     int result = 1;
     if (write_whole_file(scratch + "status.ini", bytes(package.status.begin(), package.status.end())) &&
         write_whole_file(scratch + "manifest.ini", bytes(package.manifest.begin(), package.manifest.end()))) {
-        std::printf("Updater %s\nstatus.ini: %zu bytes\nmanifest.ini: %zu bytes\n", path.c_str(),
+        std::printf("Updater %s\nstatus.ini: %zu bytes\nmanifest.ini: %zu bytes\n", shown(path).c_str(),
                     package.status.size(), package.manifest.size());
         result = list_package(scratch, bytes(package.payload.begin(), package.payload.end()));
     }

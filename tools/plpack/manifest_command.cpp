@@ -11,6 +11,7 @@
 #include "package/manifest_check.h"
 #include "platform/files.h"
 #include "platform/profile.h"
+#include "tools/plpack/commands.h"
 
 namespace plpack {
 
@@ -101,7 +102,10 @@ struct cab_use {
 
 int command_manifest(const std::string& path) {
     if (!platform::file_exists(path.c_str())) {
-        std::fprintf(stderr, "plpack: cannot read %s\n", path.c_str());
+        if (folder_exists(path))
+            std::fprintf(stderr, "plpack: %s is a folder, not a file\n", shown(path).c_str());
+        else
+            std::fprintf(stderr, "plpack: cannot read %s%s\n", shown(path).c_str(), reason().c_str());
         return 1;
     }
     // The updater's own reading, with compressed files named bare.
@@ -199,7 +203,7 @@ int command_manifest(const std::string& path) {
         found.report("the updater refuses the package: %s", finding.c_str());
 
     if (found.count > 0) {
-        std::fprintf(stderr, "plpack: %s: %d problem%s found\n", path.c_str(), found.count,
+        std::fprintf(stderr, "plpack: %s: %d problem%s found\n", shown(path).c_str(), found.count,
                      found.count == 1 ? "" : "s");
         return 1;
     }

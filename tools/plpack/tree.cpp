@@ -14,7 +14,7 @@ bool list_below(const std::string& folder, const std::string& prefix, tree* foun
     platform::find_data entry;
     platform::find_handle find = platform::find_first_file((folder + "\\*").c_str(), &entry);
     if (find == platform::invalid_find) {
-        std::fprintf(stderr, "plpack: cannot list the folder %s\n", folder.c_str());
+        std::fprintf(stderr, "plpack: cannot list the folder %s%s\n", shown(folder).c_str(), reason().c_str());
         return false;
     }
     std::vector<platform::find_data> entries;
@@ -54,17 +54,18 @@ bool copy_tree(const std::string& from, const std::string& to) {
     tree content;
     if (!list_tree(from, &content)) return false;
     if (platform::create_directory(to.c_str()) == platform::create_directory_result::failed) {
-        std::fprintf(stderr, "plpack: cannot create the folder %s\n", to.c_str());
+        std::fprintf(stderr, "plpack: cannot create the folder %s%s\n", shown(to).c_str(), reason().c_str());
         return false;
     }
     for (const std::string& folder : content.folders)
         if (platform::create_directory((to + "\\" + folder).c_str()) == platform::create_directory_result::failed) {
-            std::fprintf(stderr, "plpack: cannot create the folder %s\\%s\n", to.c_str(), folder.c_str());
+            std::fprintf(stderr, "plpack: cannot create the folder %s%s\n", shown(to + "\\" + folder).c_str(),
+                         reason().c_str());
             return false;
         }
     for (const std::string& file : content.files)
         if (!platform::copy_file((from + "\\" + file).c_str(), (to + "\\" + file).c_str(), false)) {
-            std::fprintf(stderr, "plpack: cannot copy %s\\%s\n", from.c_str(), file.c_str());
+            std::fprintf(stderr, "plpack: cannot copy %s%s\n", shown(from + "\\" + file).c_str(), reason().c_str());
             return false;
         }
     return true;
@@ -94,6 +95,29 @@ std::string make_scratch_folder(const char* prefix) {
             return folder + "\\";
     }
     return {};
+}
+
+std::string shown(const std::string& path) { return platform::path_for_display(path); }
+
+std::string shown_name(const std::string& name) {
+    std::string text = platform::path_for_display(name);
+#ifndef _WIN32
+    for (char& c : text)
+        if (c == '/') c = '\\';
+#endif
+    return text;
+}
+
+std::string reason() {
+    std::string text = platform::last_error_text();
+    return text.empty() ? text : ": " + text;
+}
+
+std::string folder_problem(const std::string& folder) {
+    if (folder_exists(folder)) return {};
+    if (platform::file_exists(folder.c_str())) return "is a file, not a folder";
+    std::string why = platform::last_error_text();
+    return why.empty() ? "cannot be opened" : "cannot be opened: " + why;
 }
 
 std::string folder_argument(const char* typed) {

@@ -1,24 +1,27 @@
 // plpack verify OLD NEW PACKAGE: the package applied by the updater's own
 // file pass to a copy of OLD must give NEW, file for file and byte for byte.
+#include <algorithm>
 #include <cstdio>
 #include <map>
+#include <optional>
+#include <utility>
 
+#include "formats/code_page.h"
 #include "install/layout.h"
 #include "package/manifest.h"
 #include "package/work_folder.h"
+#include "platform/digest.h"
 #include "platform/files.h"
+#include "platform/paths.h"
+#include "platform/ui.h"
 #include "run/file_pass.h"
 #include "run/tell.h"
 #include "tools/plpack/commands.h"
+#include "tools/plpack/usage.h"
 
 namespace plpack {
 
 namespace {
-
-int usage() {
-    std::fputs("usage: plpack verify OLD NEW PACKAGE [--dict-old DIR --dict-new DIR]\n", stderr);
-    return 2;
-}
 
 std::string lower(std::string text) {
     for (char& c : text)
@@ -38,20 +41,20 @@ int compare_trees(const std::string& result, const std::string& expected, const 
     for (const std::string& f : want.files) {
         auto at = got_files.find(lower(f));
         if (at == got_files.end()) {
-            std::printf("missing: %s%s\n", label.c_str(), f.c_str());
+            std::printf("missing: %s%s\n", label.c_str(), shown_name(f).c_str());
             ++differences;
             continue;
         }
-        std::vector<std::uint8_t> a, b;
-        bool readable = read_whole_file(result + "\\" + at->second, &a) && read_whole_file(expected + "\\" + f, &b);
-        if (!readable || a != b) {
-            std::printf("differs: %s%s\n", label.c_str(), f.c_str());
+        compare_outcome compared = compare_files(result + "\\" + at->second, expected + "\\" + f);
+        if (compared != compare_outcome::same) {
+            std::printf("%s: %s%s\n", compared == compare_outcome::differ ? "differs" : "unreadable", label.c_str(),
+                        shown_name(f).c_str());
             ++differences;
         }
         got_files.erase(at);
     }
     for (const auto& [key, f] : got_files) {
-        std::printf("unexpected: %s%s\n", label.c_str(), f.c_str());
+        std::printf("unexpected: %s%s\n", label.c_str(), shown_name(f).c_str());
         ++differences;
     }
     return differences;
@@ -59,30 +62,69 @@ int compare_trees(const std::string& result, const std::string& expected, const 
 
 struct arguments {
     std::string old_folder, new_folder, package_folder, dict_old, dict_new;
+    int code_page = formats::default_code_page;
 };
 
-bool parse(int argc, char** argv, arguments* a) {
+// Reads the arguments after "verify"; the problem with them, naming the
+// bad one, or empty.
+std::string parse(int argc, char** argv, arguments* a) {
     std::vector<std::string> positional;
     for (int i = 0; i < argc; ++i) {
         std::string arg = argv[i];
-        if ((arg == "--dict-old" || arg == "--dict-new") && i + 1 < argc) {
-            (arg == "--dict-old" ? a->dict_old : a->dict_new) = folder_argument(argv[++i]);
-        } else if (arg.rfind("--", 0) == 0) {
-            return false;
-        } else {
+        if (arg.size() < 2 || arg[0] != '-') {
             positional.push_back(folder_argument(argv[i]));
+            continue;
+        }
+        if (arg != "--dict-old" && arg != "--dict-new" && arg != "--code-page") return "unknown option " + arg;
+        if (i + 1 >= argc) return arg + " needs a value";
+        const char* value = argv[++i];
+        if (arg == "--code-page") {
+            if (!parse_code_page(value, &a->code_page))
+                return "--code-page wants 1250, 1251 or 1252, not '" + std::string(value) + "'";
+        } else {
+            (arg == "--dict-old" ? a->dict_old : a->dict_new) = folder_argument(value);
         }
     }
-    if (positional.size() != 3 || a->dict_old.empty() != a->dict_new.empty()) return false;
+    if (positional.size() != 3)
+        return "verify takes three folders, OLD NEW PACKAGE, not " + std::to_string(positional.size());
+    if (a->dict_old.empty() != a->dict_new.empty())
+        return a->dict_old.empty() ? "--dict-new needs --dict-old" : "--dict-old needs --dict-new";
     a->old_folder = positional[0];
     a->new_folder = positional[1];
     a->package_folder = positional[2];
-    return true;
+    return {};
+}
+
+// What the updater's file pass tells in message boxes while verify runs
+// it, by the entry it was working on: verify names the file instead.
+struct told {
+    int entry;
+    std::string text;
+};
+std::vector<told>* told_so_far = nullptr;
+const ui::progress_counters* pass_progress = nullptr;
+
+platform::box_answer record_box(const char* text, const char*, platform::box_buttons buttons) {
+    // The pass moves the counter past an entry before working on it.
+    if (told_so_far) told_so_far->push_back({pass_progress->current_entry - 1, text});
+    return buttons == platform::box_buttons::ok ? platform::box_answer::ok : platform::box_answer::no;
+}
+
+// A text of the file pass with the paths of the copies it worked on made
+// relative, as the package names its files.
+std::string without_copies(std::string text, const std::string& app_copy, const std::string& dictionary_copy) {
+    for (const std::string* copy : {&app_copy, &dictionary_copy}) {
+        if (copy->empty()) continue;
+        std::string prefix = *copy + "\\";
+        for (std::size_t at; (at = text.find(prefix)) != std::string::npos;) text.erase(at, prefix.size());
+    }
+    return shown_name(text);
 }
 
 // Applies the package in `work` (manifest and payload already there, the
-// payload split) to the copies, as the updater's worker does. Returns the
-// number of entries that failed.
+// payload split) to the copies, as the updater's worker does, and prints
+// each entry that failed: its file, and what the pass said or what is not
+// in place. Returns the number of entries that failed.
 int apply_package(const package::manifest& manifest, const std::string& app_copy,
                   const std::string& dictionary_copy) {
     run::run_context context;
@@ -91,15 +133,63 @@ int apply_package(const package::manifest& manifest, const std::string& app_copy
         context.folders.folders[section.id] = section.folder_name ? app_copy + "\\" + section.folder_name : app_copy;
     context.folders.folders[install::dict_section] = dictionary_copy;
     ui::progress_counters progress;
-    return run::file_pass(context, &progress);
+    std::vector<told> boxes;
+    told_so_far = &boxes;
+    pass_progress = &progress;
+    platform::message_box_handler previous = platform::set_message_box_handler(record_box);
+    int failed = run::file_pass(context, &progress);
+    platform::set_message_box_handler(previous);
+    told_so_far = nullptr;
+
+    // Every entry's outcome, read from the copy: a patched or replaced
+    // file holds the manifest's new content, a deleted one is gone.
+    int number = 1, named = 0;
+    for (const install::section_layout& section : install::layout) {
+        const std::string& folder = context.folders.folders[section.id];
+        for (int count = manifest.section_count(section.manifest_name); count > 0; --count, ++number) {
+            std::string destination, compressed, sha256, said;
+            unsigned long long size = 0;
+            int flag = manifest.read_entry(section.manifest_name, number, &destination, &compressed);
+            for (const told& t : boxes)
+                if (t.entry == number)
+                    said += (said.empty() ? "" : "; ") + without_copies(t.text, app_copy, dictionary_copy);
+            std::string target = folder + "\\" + destination;
+            std::string missing;
+            if (flag == package::flag_delete) {
+                if (platform::file_exists(target.c_str())) missing = "the file was not deleted";
+            } else if (flag != 0 && manifest.read_new_content(section.manifest_name, number, &sha256, &size) ==
+                                        package::manifest::content_keys::present) {
+                std::optional<platform::file_digest> digest = platform::digest_file(target.c_str());
+                if (!digest || digest->size != size || digest->sha256 != sha256)
+                    missing = "the new content is not in place";
+            }
+            if (said.empty() && missing.empty()) continue;
+            ++named;
+            std::printf("failed: %s%s (entry %d, %s): %s\n", section.id == install::dict_section ? "dictionary: " : "",
+                        shown_name(destination).c_str(), number, section.manifest_name,
+                        (said.empty() ? missing : missing.empty() ? said : missing + "; the updater said: " + said)
+                            .c_str());
+        }
+    }
+    for (const told& t : boxes)
+        if (t.entry >= number)
+            std::printf("failed: the commit: %s\n", without_copies(t.text, app_copy, dictionary_copy).c_str());
+    return std::max(failed, named);
 }
 
 int verify(const arguments& a, const std::string& scratch) {
-    for (const std::string* folder : {&a.old_folder, &a.new_folder, &a.package_folder, &a.dict_old, &a.dict_new})
-        if (!folder->empty() && !folder_exists(*folder)) {
-            std::fprintf(stderr, "plpack: the folder %s does not exist or cannot be listed\n", folder->c_str());
+    const std::pair<const std::string*, const char*> folders[] = {{&a.old_folder, "OLD"},
+                                                                   {&a.new_folder, "NEW"},
+                                                                   {&a.package_folder, "PACKAGE"},
+                                                                   {&a.dict_old, "--dict-old"},
+                                                                   {&a.dict_new, "--dict-new"}};
+    for (const auto& [folder, what] : folders) {
+        std::string issue = folder->empty() ? std::string() : folder_problem(*folder);
+        if (!issue.empty()) {
+            std::fprintf(stderr, "plpack: the %s folder %s %s\n", what, shown(*folder).c_str(), issue.c_str());
             return 1;
         }
+    }
     std::string work = scratch + "work\\";
     std::string app_copy = scratch + "app", dictionary_copy = a.dict_old.empty() ? "" : scratch + "dict";
     std::vector<std::uint8_t> manifest_bytes, payload;
@@ -122,7 +212,7 @@ int verify(const arguments& a, const std::string& scratch) {
         package::write_payload_records(payload.data(), static_cast<std::uint32_t>(payload.size()), work, {});
     if (split != package::split_result::written) {
         std::fprintf(stderr, "plpack: the payload of %s cannot be split into its records (%s)\n",
-                     a.package_folder.c_str(), run::split_failure_text(split));
+                     shown(a.package_folder).c_str(), run::split_failure_text(split));
         return 1;
     }
 
@@ -145,7 +235,16 @@ int verify(const arguments& a, const std::string& scratch) {
 
 int command_verify(int argc, char** argv) {
     arguments a;
-    if (!parse(argc, argv, &a)) return usage();
+    std::string problem = parse(argc, argv, &a);
+    if (!problem.empty()) return usage_error("verify", problem);
+    // The file pass spells names as the updater does, in the code page.
+    if (!platform::set_ansi_code_page(a.code_page)) {
+        std::fprintf(stderr,
+                     "plpack: this system spells file names in code page %d, not %d: verify the package where "
+                     "the updater will run\n",
+                     platform::ansi_code_page(), a.code_page);
+        return 1;
+    }
     std::string scratch = make_scratch_folder("plpack-verify");
     if (scratch.empty()) {
         std::fputs("plpack: cannot create a scratch folder in the temporary folder\n", stderr);
