@@ -14,11 +14,13 @@ struct package_bytes {
     std::span<const std::uint8_t> status;
     std::span<const std::uint8_t> manifest;
     std::span<const std::uint8_t> payload;
+    std::uint32_t build = 0;  // the build the status file declares; 0 leaves the version resource alone
 };
 
 // `image` with its DATA resources 1000, 1001 and 1002 replaced by the
 // package's files, all its other resources kept, any Authenticode
-// signature dropped and the header checksum recomputed. False, with
+// signature dropped, the header checksum recomputed, and the product
+// version of its version resource set to the package's build. False, with
 // *problem saying why, when the image is not a PE carrying those three
 // resources or is damaged.
 bool replace_package_resources(std::span<const std::uint8_t> image, const package_bytes& package,
