@@ -378,4 +378,23 @@ bool replace_package_resources(std::span<const std::uint8_t> image, const packag
     return true;
 }
 
+std::vector<std::uint8_t> version_resource(std::span<const std::uint8_t> image) {
+    pe_file pe;
+    std::string problem;
+    if (!read_headers(image, &pe, &problem)) return {};
+    std::uint32_t resource_rva = *pe.file.u32(pe.directories + 8 * resource_directory_index);
+    auto base = resource_rva == 0 ? std::nullopt : pe.offset_of(resource_rva, 16);
+    std::vector<resource_directory> tree;
+    if (!base || !read_directory(pe, *base, 0, 0, &tree)) return {};
+    for (const resource_entry& type : tree[0].entries) {
+        if (!type.name.empty() || type.id != version_type || type.directory < 0) continue;
+        for (const resource_entry& name : tree[static_cast<std::size_t>(type.directory)].entries) {
+            if (name.directory < 0) continue;
+            for (const resource_entry& language : tree[static_cast<std::size_t>(name.directory)].entries)
+                if (language.directory < 0) return language.data;
+        }
+    }
+    return {};
+}
+
 }  // namespace plpack

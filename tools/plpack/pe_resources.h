@@ -26,6 +26,10 @@ struct package_bytes {
 bool replace_package_resources(std::span<const std::uint8_t> image, const package_bytes& package,
                                std::vector<std::uint8_t>* out, std::string* problem);
 
+// The data of the first version resource of the PE `image`; empty when it
+// has none or is not a PE.
+std::vector<std::uint8_t> version_resource(std::span<const std::uint8_t> image);
+
 // The checksum of a PE file as the loader computes it: the 16-bit sum with
 // carries of the file, the checksum field taken as zero, plus its length.
 std::uint32_t pe_checksum(std::span<const std::uint8_t> image, std::uint64_t checksum_offset);
