@@ -5,6 +5,9 @@
 # the same identifiers before main runs. Either way the executable is one
 # self-contained file.
 set(PLUPDATE_PACKAGE_FILES 1000 status.ini 1001 manifest.ini 1002 payload.bin)
+# The updater's own version, in its version resource.
+set(PLUPDATE_VERSION 1.0.0)
+set(PLUPDATE_VERSION_COMMAS 1,0,0,0)
 
 function(plupdate_embed_package target dir)
   get_filename_component(dir ${dir} ABSOLUTE)
@@ -23,6 +26,25 @@ function(plupdate_embed_package target dir)
       list(POP_FRONT ids id name)
       string(APPEND rc "${id} DATA \"${dir}/${name}\"\n")
     endwhile()
+    # The version resource: the updater's own version, and as product
+    # version the build its package installs (plpack attach rewrites it).
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${dir}/status.ini)
+    file(STRINGS ${dir}/status.ini build_line REGEX "^[Vv][Ee][Rr][Ss][Ii][Oo][Nn][ \t]*=")
+    set(build 0)
+    if(build_line)
+      list(GET build_line 0 build_line)
+      string(REGEX REPLACE "^[^=]*=[ \t]*([0-9]*).*$" "\\1" build "${build_line}")
+      if(build STREQUAL "")
+        set(build 0)
+      endif()
+    endif()
+    string(APPEND rc "1 VERSIONINFO\nFILEVERSION ${PLUPDATE_VERSION_COMMAS}\nPRODUCTVERSION ${build},0,0,0\n"
+                     "FILEOS 0x40004\nFILETYPE 0x1\nBEGIN\n  BLOCK \"StringFileInfo\"\n  BEGIN\n    BLOCK \"040904E4\"\n    BEGIN\n"
+                     "      VALUE \"CompanyName\", \"Ostrand\"\n      VALUE \"FileDescription\", \"Pelora Updater\"\n"
+                     "      VALUE \"FileVersion\", \"${PLUPDATE_VERSION}\"\n      VALUE \"InternalName\", \"PLUpdate\"\n"
+                     "      VALUE \"OriginalFilename\", \"PLUpdate.exe\"\n      VALUE \"ProductName\", \"Pelora\"\n"
+                     "      VALUE \"ProductVersion\", \"${build}\"\n    END\n  END\n"
+                     "  BLOCK \"VarFileInfo\"\n  BEGIN\n    VALUE \"Translation\", 0x409, 1252\n  END\nEND\n")
     file(WRITE ${out}.rc.in "${rc}")
     configure_file(${out}.rc.in ${out}.rc COPYONLY)
     set_source_files_properties(${out}.rc PROPERTIES OBJECT_DEPENDS "${files}")

@@ -74,12 +74,48 @@ def walk(o, path):
 walk(0, [])
 PY
 }
+# pe_version FILE: the product version of a PE file's version resource, as
+# "fixed-info-major.minor string", read here independently of plpack.
+pe_version() {
+  python3 - "$1" <<'PY'
+import struct, sys
+d = open(sys.argv[1], "rb").read()
+pe = struct.unpack_from("<I", d, 0x3C)[0]; opt = pe + 24
+n = struct.unpack_from("<H", d, pe + 6)[0]; osz = struct.unpack_from("<H", d, pe + 20)[0]
+magic = struct.unpack_from("<H", d, opt)[0]; dd = opt + (112 if magic == 0x20B else 96)
+rva = struct.unpack_from("<I", d, dd + 16)[0]
+secs = [struct.unpack_from("<IIII", d, opt + osz + 40 * i + 8) for i in range(n)]
+def off(r):
+    for vs, va, rs, ro in secs:
+        if va <= r < va + max(vs, rs): return ro + r - va
+base = off(rva)
+def first_leaf(o):
+    k, t = struct.unpack_from("<II", d, base + o + 16)
+    return first_leaf(t & 0x7FFFFFFF) if t & 0x80000000 else t
+nn, ni = struct.unpack_from("<HH", d, base + 12)
+for i in range(nn + ni):
+    k, t = struct.unpack_from("<II", d, base + 16 + 8 * i)
+    if k == 16:
+        r, size = struct.unpack_from("<II", d, base + first_leaf(t & 0x7FFFFFFF))
+        v = d[off(r):off(r) + size]
+        fixed = v.index(b"\xbd\x04\xef\xfe")
+        ms = struct.unpack_from("<I", v, fixed + 16)[0]
+        key = "ProductVersion\0".encode("utf-16le")
+        at = v.index(key) + len(key); at += (-at) % 4
+        text = v[at:v.index(b"\0\0", at) + 1].decode("utf-16le")
+        print("%d.%d %s" % (ms >> 16, ms & 0xFFFF, text.rstrip("\0")))
+        break
+else:
+    print("none")
+PY
+}
+
 pe_resources "$updater" >"$work/kept.expected"
 [ -s "$work/kept.expected" ] || fail "the updater lists no resources of its own"
 
 # check_attached OUT WHAT: OUT lists the package as its folder does, with a
 # right checksum and no signature.
-grep_listing() { grep -v -e '^Package folder ' -e '^Updater ' "$1"; }
+grep_listing() { grep -v -e '^Package folder ' -e '^Updater ' -e '^Version resource: ' "$1"; }
 "$plpack" inspect "$package" >"$work/folder.out" 2>&1
 grep_listing "$work/folder.out" >"$work/folder.listing"
 check_attached() {
@@ -136,6 +172,19 @@ refused "$work/absent.exe" "cannot read"
 if [ -f "$src/build/win/plpack.exe" ]; then
   refused "$src/build/win/plpack.exe" "it has no resources"
 fi
+# A PE with the package's resources whose version resource is another
+# program's is not our updater.
+printf '1000 DATA "%s/status.ini"\n1001 DATA "%s/manifest.ini"\n1002 DATA "%s/payload.bin"\n' \
+  "$package" "$package" "$package" >"$work/other.rc"
+printf '1 VERSIONINFO\nBEGIN\n BLOCK "StringFileInfo"\n BEGIN\n  BLOCK "040904E4"\n  BEGIN\n   VALUE "FileDescription", "Other Tool"\n  END\n END\nEND\n' \
+  >>"$work/other.rc"
+printf 'void start(void) {}\n' >"$work/start.c"
+if x86_64-w64-mingw32-windres "$work/other.rc" -o "$work/other_rc.o" 2>/dev/null &&
+  x86_64-w64-mingw32-gcc -nostdlib -s -Wl,-e,start -o "$work/other.exe" "$work/start.c" "$work/other_rc.o"; then
+  refused "$work/other.exe" "its version resource does not describe the Pelora Updater"
+else
+  fail "cannot make a PE with another program's version resource"
+fi
 run nofolder attach "$updater" "$work/absent" "$work/none.exe"
 [ "$rc" -eq 1 ] && [ ! -e "$work/none.exe" ] || fail "a missing package folder: exit $rc"
 
@@ -150,7 +199,15 @@ osslsigncode verify -CAfile "$work/cert.pem" "$work/release/out.exe" >"$work/ver
   fail "osslsigncode does not accept the released updater: $(tail -3 "$work/verify.out")"
 "$plpack" inspect "$work/release/out.exe" >"$work/released.out" 2>&1
 grep -qx 'Build: 906' "$work/released.out" || fail "the released updater does not carry build 906"
-grep -q 'installing build 906: .*; signed, ' "$work/release.out" ||
+# Its version resource names that build, to plpack inspect and to a reader
+# of the resource as Windows lays it out.
+if [ "$(pe_version "$updater")" != none ]; then
+  grep -qx 'Version resource: Pelora Updater 1.0.0, product Pelora 906' "$work/released.out" ||
+    fail "inspect does not show the version resource of build 906: $(grep Version "$work/released.out")"
+  [ "$(pe_version "$work/release/out.exe")" = "906.0 906" ] ||
+    fail "the version resource says $(pe_version "$work/release/out.exe"), not 906"
+fi
+grep -q 'installing build 906: [0-9]* entries ([0-9]* patched, [0-9]* replaced, [0-9]* deleted); payload .*; signed, ' "$work/release.out" ||
   fail "the summary does not name build 906 and a signed updater: $(cat "$work/release.out")"
 # A step that fails leaves neither OUT nor a temporary file.
 run badsign release "$sample/old" "$sample/new" --build 906 --updater "$updater" -o "$work/release/bad.exe" \

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "platform/files.h"
+#include "platform/profile.h"
 #include "tools/plpack/commands.h"
 #include "tools/plpack/embedded_package.h"
 #include "tools/plpack/pe_resources.h"
@@ -32,8 +33,11 @@ int command_attach(const std::string& updater, const std::string& package_path, 
                      pe ? problem.c_str() : "it is not a Windows (PE) executable");
         return 1;
     }
+    // The version resource names the build the package installs.
+    std::string status_path = folder + "\\status.ini";
+    auto build = static_cast<std::uint32_t>(platform::read_profile_int("Build", "version", 0, status_path.c_str()));
     std::vector<std::uint8_t> result;
-    if (!replace_package_resources(image, {status, manifest, payload}, &result, &problem)) {
+    if (!replace_package_resources(image, {status, manifest, payload, build}, &result, &problem)) {
         std::fprintf(stderr, "plpack: cannot attach a package to %s: %s\n", updater.c_str(), problem.c_str());
         return 1;
     }

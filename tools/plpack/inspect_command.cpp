@@ -11,6 +11,8 @@
 #include "platform/profile.h"
 #include "tools/plpack/commands.h"
 #include "tools/plpack/embedded_package.h"
+#include "tools/plpack/pe_resources.h"
+#include "tools/plpack/version_resource.h"
 
 namespace plpack {
 
@@ -173,8 +175,16 @@ int command_inspect(const std::string& path) {
     int result = 1;
     if (write_whole_file(scratch + "status.ini", bytes(package.status.begin(), package.status.end())) &&
         write_whole_file(scratch + "manifest.ini", bytes(package.manifest.begin(), package.manifest.end()))) {
-        std::printf("Updater %s\nstatus.ini: %zu bytes\nmanifest.ini: %zu bytes\n", shown(path).c_str(),
-                    package.status.size(), package.manifest.size());
+        std::printf("Updater %s\n", shown(path).c_str());
+        std::vector<std::uint8_t> version = version_resource(image);
+        if (!version.empty())
+            std::printf("Version resource: %s %s, product %s %s\n",
+                        version_string(version, "FileDescription").c_str(),
+                        version_string(version, "FileVersion").c_str(),
+                        version_string(version, "ProductName").c_str(),
+                        version_string(version, "ProductVersion").c_str());
+        std::printf("status.ini: %zu bytes\nmanifest.ini: %zu bytes\n", package.status.size(),
+                    package.manifest.size());
         result = list_package(scratch, bytes(package.payload.begin(), package.payload.end()));
     }
     remove_tree(scratch.substr(0, scratch.size() - 1));

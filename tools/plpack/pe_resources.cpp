@@ -5,6 +5,7 @@
 
 #include "formats/little_endian.h"
 #include "tools/plpack/byte_reader.h"
+#include "tools/plpack/version_resource.h"
 
 namespace plpack {
 
@@ -121,6 +122,31 @@ std::optional<int> read_directory(const pe_file& pe, std::uint64_t base, std::ui
         (*tree)[static_cast<std::size_t>(index)].entries.push_back(std::move(entry));
     }
     return index;
+}
+
+constexpr std::uint32_t version_type = 16;
+
+// Sets the product version of every version resource to `build`; false,
+// with *problem saying why, when one is not the version of our updater.
+bool set_version_in_tree(std::vector<resource_directory>* tree, std::uint32_t build, std::string* problem) {
+    for (resource_entry& type : (*tree)[0].entries) {
+        if (!type.name.empty() || type.id != version_type || type.directory < 0) continue;
+        for (resource_entry& name : (*tree)[static_cast<std::size_t>(type.directory)].entries) {
+            if (name.directory < 0) continue;
+            for (resource_entry& language : (*tree)[static_cast<std::size_t>(name.directory)].entries) {
+                if (language.directory >= 0) continue;
+                if (version_string(language.data, "FileDescription") != "Pelora Updater")
+                    return fail(problem, "its version resource does not describe the Pelora Updater");
+                std::vector<std::uint8_t> changed;
+                if (build != 0) {
+                    if (!set_product_version(language.data, build, &changed))
+                        return fail(problem, "its version resource is damaged");
+                    language.data = std::move(changed);
+                }
+            }
+        }
+    }
+    return true;
 }
 
 bool is_data_type(const resource_entry& entry) {
@@ -289,6 +315,7 @@ bool replace_package_resources(std::span<const std::uint8_t> image, const packag
     std::vector<resource_directory> tree;
     if (!read_directory(pe, *base, 0, 0, &tree)) return fail(problem, "its resource directory is damaged");
     if (!replace_in_tree(&tree, package)) return fail(problem, "it lacks the DATA resources 1000, 1001 and 1002");
+    if (!set_version_in_tree(&tree, package.build, problem)) return false;
 
     std::uint32_t section_alignment = *f.u32(pe.optional + optional_section_alignment);
     std::uint32_t file_alignment = *f.u32(pe.optional + optional_file_alignment);
@@ -349,6 +376,25 @@ bool replace_package_resources(std::span<const std::uint8_t> image, const packag
     put_u32(out, certificate_entry + 4, 0);
     put_u32(out, pe.optional + optional_checksum, pe_checksum(*out, pe.optional + optional_checksum));
     return true;
+}
+
+std::vector<std::uint8_t> version_resource(std::span<const std::uint8_t> image) {
+    pe_file pe;
+    std::string problem;
+    if (!read_headers(image, &pe, &problem)) return {};
+    std::uint32_t resource_rva = *pe.file.u32(pe.directories + 8 * resource_directory_index);
+    auto base = resource_rva == 0 ? std::nullopt : pe.offset_of(resource_rva, 16);
+    std::vector<resource_directory> tree;
+    if (!base || !read_directory(pe, *base, 0, 0, &tree)) return {};
+    for (const resource_entry& type : tree[0].entries) {
+        if (!type.name.empty() || type.id != version_type || type.directory < 0) continue;
+        for (const resource_entry& name : tree[static_cast<std::size_t>(type.directory)].entries) {
+            if (name.directory < 0) continue;
+            for (const resource_entry& language : tree[static_cast<std::size_t>(name.directory)].entries)
+                if (language.directory < 0) return language.data;
+        }
+    }
+    return {};
 }
 
 }  // namespace plpack

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "install/layout.h"
+#include "package/manifest.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
@@ -148,8 +150,19 @@ int command_release(int argc, char** argv) {
     std::uint64_t payload = size_of(package + "\\payload.bin");
     std::string status = package + "\\status.ini";
     std::uint32_t build = platform::read_profile_int("Build", "version", 0, status.c_str());
-    std::printf("Released %s, installing build %u: payload %llu bytes for %llu bytes of new files (%.1f%% saved); %s, %llu bytes",
-                o.out.c_str(), build, static_cast<unsigned long long>(payload), static_cast<unsigned long long>(new_bytes),
+    // Entries by kind, as the updater reads them.
+    const package::manifest manifest{package + "\\manifest.ini", ""};
+    int number = 1, by_flag[5] = {};
+    for (const install::section_layout& layout : install::layout)
+        for (int count = manifest.section_count(layout.manifest_name); count > 0; --count, ++number) {
+            std::string destination, cab;
+            int flag = manifest.read_entry(layout.manifest_name, number, &destination, &cab);
+            if (flag >= 1 && flag <= 4) ++by_flag[flag];
+        }
+    std::printf("Released %s, installing build %u: %d entries (%d patched, %d replaced, %d deleted); payload %llu bytes for %llu bytes of new files (%.1f%% saved); %s, %llu bytes",
+                o.out.c_str(), build, number - 1, by_flag[package::flag_patch],
+                by_flag[package::flag_replace] + by_flag[package::flag_replace_alternate], by_flag[package::flag_delete],
+                static_cast<unsigned long long>(payload), static_cast<unsigned long long>(new_bytes),
                 new_bytes ? 100.0 * (1.0 - static_cast<double>(payload) / static_cast<double>(new_bytes)) : 0.0,
                 signing ? "signed" : "not signed", static_cast<unsigned long long>(size_of(out)));
     if (signing) std::printf(" (%llu before signing)", static_cast<unsigned long long>(unsigned_size));
