@@ -18,6 +18,8 @@
 # Usage: bench/update_bench.sh BUILD_DIR [NAME...]   (a host build)
 #   NAME: e2026, e8026, large (default: all three)
 #   RUNS=n  runs of each (default 3); the fastest counts.
+#   KEEP_UPDATERS=1  runs the updaters and packages already in the folder,
+#           as an earlier run built them (to time an older build again).
 # The releases, packages and updaters are kept in BUILD_DIR/bench-update,
 # or in the folder BENCH_DIR names.
 set -euo pipefail
@@ -42,14 +44,20 @@ declare -A bytes=([e2026]=$((2026 * 4096)) [e8026]=$((8026 * 4096)) [large]=7400
 now() { date +%s.%N; }
 seconds() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
 
-python3 "$top/tools/accepted_exe.py" "$plapp" "$work/Pelora9.exe"
-{ cat "$plapp"; printf 'Pelora 9 build 910'; } >"$work/Pelora9-new.exe"
+if [ -z "${KEEP_UPDATERS:-}" ]; then
+  python3 "$top/tools/accepted_exe.py" "$plapp" "$work/Pelora9.exe"
+  { cat "$plapp"; printf 'Pelora 9 build 910'; } >"$work/Pelora9-new.exe"
+fi
 
 # The updater carries its package: the build folder is configured with each
 # package in turn only for as long as it takes to link its updater.
 restore_build() { cmake -S "$top" -B "$build" -UPLUPDATE_PACKAGE >/dev/null; }
 trap restore_build EXIT
 for name in "${names[@]}"; do
+  if [ -n "${KEEP_UPDATERS:-}" ]; then
+    [ -x "$work/$name/plupdate" ] || { echo "update_bench.sh: no updater in $work/$name" >&2; exit 1; }
+    continue
+  fi
   [ -n "${entries[$name]:-}" ] || { echo "update_bench.sh: no package named $name" >&2; exit 2; }
   dir=$work/$name
   stamp="${entries[$name]} ${bytes[$name]} $(sha256sum <"$work/Pelora9-new.exe" | cut -c1-16)"

@@ -34,9 +34,10 @@ std::string match_case(const std::string& folder, const std::string& name) {
     return found;
 }
 
-}  // namespace
-
-std::string to_host(const char* windows_path) {
+// The host path of a Windows path: the drive's folder, then each name in
+// the letter case of an existing entry that matches it (where one does).
+// `resolving` false gives the names as written.
+std::string map_path(const char* windows_path, bool resolving) {
     std::string_view path(windows_path);
     std::string root;
     if (path.size() >= 2 && path[1] == ':') {
@@ -54,7 +55,7 @@ std::string to_host(const char* windows_path) {
     while (!path.empty() && (path[0] == '\\' || path[0] == '/')) path.remove_prefix(1);
 
     std::string result = root;
-    bool resolving = true;  // while every folder so far exists
+    // resolving: while every folder so far exists
     while (!path.empty()) {
         std::size_t end = path.find_first_of("\\/");
         std::string name(path.substr(0, end));
@@ -74,6 +75,16 @@ std::string to_host(const char* windows_path) {
         if (more) result += '/';
     }
     return result;
+}
+
+}  // namespace
+
+std::string to_host(const char* windows_path) {
+    // A path that exists as written maps to itself, name by name: one
+    // stat instead of one for each name.
+    std::string written = map_path(windows_path, false);
+    if (exists(written)) return written;
+    return map_path(windows_path, true);
 }
 
 std::string to_windows(const std::string& host_path) {
