@@ -2,10 +2,14 @@
 
 #include <dirent.h>
 #include <strings.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <mutex>
 #include <string_view>
+#include <unordered_map>
 
 #include "platform/paths.h"
 
@@ -18,9 +22,16 @@ bool exists(const std::string& path) {
     return lstat(path.c_str(), &st) == 0;
 }
 
+std::string lower(std::string_view name) {
+    std::string result(name);
+    for (char& c : result)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+    return result;
+}
+
 // The name of an entry of `folder` equal to `name` without regard to ASCII
-// letter case, or `name` itself when there is none.
-std::string match_case(const std::string& folder, const std::string& name) {
+// letter case, or `name` itself when there is none: the folder read through.
+std::string scan_for_case(const std::string& folder, const std::string& name) {
     DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
     if (!dir) return name;
     std::string found = name;
@@ -32,6 +43,121 @@ std::string match_case(const std::string& folder, const std::string& name) {
     }
     closedir(dir);
     return found;
+}
+
+// Folders read once and then kept up to date by inotify, which reports
+// every entry made, removed or renamed in them, by any process, before the
+// call that did it returns: a name of another letter case is then found
+// without reading a large folder again for each new file made in it.
+struct folder_listing {
+    dev_t device = 0;
+    ino_t inode = 0;
+    int watch = -1;
+    // Entry names in lower case, with how many entries have that name.
+    std::unordered_map<std::string, int> names;
+};
+
+std::mutex listings_mutex;
+int notify_fd = -2;  // -2: not opened yet; -1: inotify unavailable
+std::unordered_map<std::string, folder_listing> listings;  // by folder path
+std::unordered_map<int, std::string> folder_of_watch;
+constexpr std::size_t listings_capacity = 64;
+
+void forget_all() {
+    for (auto& [path, listing] : listings) inotify_rm_watch(notify_fd, listing.watch);
+    listings.clear();
+    folder_of_watch.clear();
+}
+
+// Applies the events waiting. Called under listings_mutex.
+void apply_events() {
+    alignas(inotify_event) char buffer[16384];
+    for (;;) {
+        ssize_t got = ::read(notify_fd, buffer, sizeof buffer);
+        if (got <= 0) return;
+        for (char* at = buffer; at < buffer + got;) {
+            auto* event = reinterpret_cast<inotify_event*>(at);
+            at += sizeof(inotify_event) + event->len;
+            if (event->mask & IN_Q_OVERFLOW) {
+                forget_all();
+                continue;
+            }
+            auto watch = folder_of_watch.find(event->wd);
+            if (watch == folder_of_watch.end()) continue;
+            auto listing = listings.find(watch->second);
+            if (event->mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF)) {
+                if (listing != listings.end()) {
+                    if (!(event->mask & IN_IGNORED)) inotify_rm_watch(notify_fd, listing->second.watch);
+                    listings.erase(listing);
+                }
+                folder_of_watch.erase(watch);
+                continue;
+            }
+            if (listing == listings.end() || event->len == 0) continue;
+            std::string name = lower(event->name);
+            if (event->mask & (IN_CREATE | IN_MOVED_TO)) ++listing->second.names[name];
+            if (event->mask & (IN_DELETE | IN_MOVED_FROM)) {
+                auto entry = listing->second.names.find(name);
+                if (entry != listing->second.names.end() && --entry->second <= 0) listing->second.names.erase(entry);
+            }
+        }
+    }
+}
+
+// The listing of `folder` as it is now, read when needed; null when
+// inotify or the folder cannot be used. Called under listings_mutex.
+folder_listing* current_listing(const std::string& folder) {
+    if (notify_fd == -2) notify_fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (notify_fd < 0) return nullptr;
+    apply_events();
+    struct stat st;
+    if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return nullptr;
+    auto at = listings.find(folder);
+    if (at != listings.end() && at->second.device == st.st_dev && at->second.inode == st.st_ino) return &at->second;
+    if (at != listings.end()) {
+        inotify_rm_watch(notify_fd, at->second.watch);
+        folder_of_watch.erase(at->second.watch);
+        listings.erase(at);
+    }
+    if (listings.size() >= listings_capacity) forget_all();
+    // Watched before it is read, so that no change falls between the two.
+    int watch = inotify_add_watch(notify_fd, folder.c_str(),
+                                  IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF |
+                                      IN_MOVE_SELF | IN_ONLYDIR);
+    if (watch < 0) return nullptr;
+    folder_listing listing;
+    listing.device = st.st_dev;
+    listing.inode = st.st_ino;
+    listing.watch = watch;
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) {
+        inotify_rm_watch(notify_fd, watch);
+        return nullptr;
+    }
+    while (dirent* entry = readdir(dir)) ++listing.names[lower(entry->d_name)];
+    closedir(dir);
+    // A watch given again for the same folder (reached by another path)
+    // is that folder's: the listing under the old path goes.
+    auto other = folder_of_watch.find(watch);
+    if (other != folder_of_watch.end()) listings.erase(other->second);
+    folder_of_watch[watch] = folder;
+    return &(listings[folder] = std::move(listing));
+}
+
+// The name of an entry of `folder` equal to `name` without regard to ASCII
+// letter case, or `name` itself when there is none.
+std::string match_case(const std::string& folder, const std::string& name) {
+    {
+        std::lock_guard lock(listings_mutex);
+        folder_listing* listing = current_listing(folder.empty() ? std::string(".") : folder);
+        if (listing) {
+            auto entry = listing->names.find(lower(name));
+            if (entry == listing->names.end()) return name;  // no entry of that name in any case
+        }
+    }
+    // An entry of that name exists (or the folder is not listed): find how
+    // it is spelt.
+    return scan_for_case(folder, name);
 }
 
 // The host path of a Windows path: the drive's folder, then each name in
