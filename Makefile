@@ -3,6 +3,9 @@
 # make demo: the Windows updater at work under Wine on a demo installation;
 # make demo HOST=1: the same with the host build, natively.
 # make demo-engine: the patch engine on sample files, on both builds.
+# make bench-update: the whole silent update on the host build, timed against
+# cp -r of its new files, with 2026, 8026 and 257 large entries (not part of
+# make test).
 # make bench-patches: plpack diff against bsdiff and xdelta3 on real pairs of
 # executables fetched from npm (not part of make test).
 # make fuzz: builds the libFuzzer targets of fuzz/ with clang and runs each
@@ -18,7 +21,7 @@ FUZZ_DIR := build/fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := $(sort $(basename $(notdir $(wildcard fuzz/*.cpp))))
 
-.PHONY: all deps build test demo demo-engine bench bench-patches fuzz clean
+.PHONY: all deps build test demo demo-engine bench bench-update bench-patches fuzz clean
 
 all: build
 
@@ -60,6 +63,10 @@ demo-engine: deps $(HOST_DIR)/build.ninja $(WIN_DIR)/build.ninja
 bench: deps $(HOST_DIR)/build.ninja
 	cmake --build $(HOST_DIR) -j $(JOBS) --target plbench
 	$(HOST_DIR)/bench/plbench
+
+bench-update: deps $(HOST_DIR)/build.ninja
+	cmake --build $(HOST_DIR) -j $(JOBS) --target plpack plapp
+	bench/update_bench.sh $(HOST_DIR)
 
 bench-patches: deps $(HOST_DIR)/build.ninja
 	cmake --build $(HOST_DIR) -j $(JOBS) --target plpack

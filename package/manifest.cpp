@@ -18,15 +18,15 @@ struct entry_key {
 
 int manifest::read_entry(const char* section, int number, std::string* destination,
                          std::string* compressed_path) const {
-    const char* file = path.c_str();
-    int flag = static_cast<int>(platform::read_profile_int(section, entry_key(number, "Flag").text, 0, file));
+    auto keys = platform::read_profile_section(section, path.c_str());
+    int flag = static_cast<int>(platform::section_int(*keys, entry_key(number, "Flag").text, 0));
     if (flag == 0) return 0;
 
     char text[entry_text_capacity];
-    platform::read_profile_string(section, entry_key(number, "Dest").text, "", text, sizeof text, file);
+    platform::section_string(*keys, entry_key(number, "Dest").text, "", text, sizeof text);
     *destination = text;
     if (flag != flag_delete) {
-        platform::read_profile_string(section, entry_key(number, "CAB").text, "", text, sizeof text, file);
+        platform::section_string(*keys, entry_key(number, "CAB").text, "", text, sizeof text);
         *compressed_path = compressed_folder + text;
     }
     return flag;
@@ -34,10 +34,10 @@ int manifest::read_entry(const char* section, int number, std::string* destinati
 
 manifest::content_keys manifest::read_new_content(const char* section, int number, std::string* sha256,
                                                   unsigned long long* size) const {
-    const char* file = path.c_str();
+    auto keys = platform::read_profile_section(section, path.c_str());
     char digest[80], length[32];
-    platform::read_profile_string(section, entry_key(number, "SHA256").text, "", digest, sizeof digest, file);
-    platform::read_profile_string(section, entry_key(number, "Size").text, "", length, sizeof length, file);
+    platform::section_string(*keys, entry_key(number, "SHA256").text, "", digest, sizeof digest);
+    platform::section_string(*keys, entry_key(number, "Size").text, "", length, sizeof length);
     if (!*digest && !*length) return content_keys::none;
     std::string hex = digest;
     if (hex.size() != 64 || !*length) return content_keys::malformed;
@@ -56,16 +56,19 @@ manifest::content_keys manifest::read_new_content(const char* section, int numbe
 }
 
 int manifest::section_count(const char* section) const {
-    return static_cast<int>(platform::read_profile_int(section, "NumFiles", 0, path.c_str()));
+    auto keys = platform::read_profile_section(section, path.c_str());
+    return static_cast<int>(platform::section_int(*keys, "NumFiles", 0));
 }
 
 int manifest::total_entries() const {
-    return static_cast<int>(platform::read_profile_int("General", "TotalFiles", -1, path.c_str()));
+    auto keys = platform::read_profile_section("General", path.c_str());
+    return static_cast<int>(platform::section_int(*keys, "TotalFiles", -1));
 }
 
 std::string manifest::waiting_message(const std::string& fallback) const {
+    auto keys = platform::read_profile_section("General", path.c_str());
     char text[waiting_message_capacity];
-    platform::read_profile_string("General", "Message", fallback.c_str(), text, sizeof text, path.c_str());
+    platform::section_string(*keys, "Message", fallback.c_str(), text, sizeof text);
     return text;
 }
 

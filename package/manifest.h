@@ -25,8 +25,10 @@ inline constexpr int flag_delete = 3;   // no compressed file
 inline constexpr int flag_replace_alternate = 4;  // handled as flag_replace
 
 // A manifest file and the folder its compressed files lie in. Every read
-// opens the file anew, as the profile calls do; a missing file reads as
-// one without keys.
+// sees the file as it is then, with the answers of the per-key profile
+// calls; a section is read at once and looked up in memory for as long as
+// the file stays unchanged, so that reading every entry costs one reading
+// of the file. A missing file reads as one without keys.
 struct manifest {
     std::string path;
     // Put before each File<N>CAB: the work folder, ending with a backslash,

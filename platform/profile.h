@@ -9,7 +9,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace platform {
@@ -36,5 +39,28 @@ bool write_profile_string(const char* section, const char* key, const char* valu
 // file order; lines starting with ';' are left out. Empty when the file or
 // section is missing.
 std::vector<std::string> read_profile_keys(const char* section, const char* file);
+
+// A section read at once, to look many of its keys up in memory with the
+// same answers as the calls above give key by key.
+struct profile_section {
+    // Each key name in ASCII lower case, with the value of its first line:
+    // the text after "=" without the blanks around it, quotes kept; no
+    // value for a line without "=".
+    std::unordered_map<std::string, std::optional<std::string>> keys;
+};
+
+// The first section named `section` of `file` (a name without blanks
+// around it); empty when the file or section is missing. The section is
+// read again only when the file has changed since it was last read (its
+// size or time of last change) or was written by write_profile_string:
+// many reads of an unchanged file cost one reading of it.
+std::shared_ptr<const profile_section> read_profile_section(const char* section, const char* file);
+
+// What read_profile_string and read_profile_int give for `key` of that
+// section. Names match without regard to ASCII letter case only, and a key
+// name starting with ';' is never found (such lines are comments).
+int section_string(const profile_section& section, const char* key, const char* default_value, char* buffer,
+                   int capacity);
+std::uint32_t section_int(const profile_section& section, const char* key, int default_value);
 
 }  // namespace platform

@@ -2,17 +2,19 @@
 
 #include <dirent.h>
 #include <strings.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <climits>
-#include <cstring>
-#include <vector>
-
 #include <cstdlib>
+#include <cstring>
+#include <mutex>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "formats/code_page.h"
 #include "platform/paths.h"
@@ -34,9 +36,16 @@ bool exists(const std::string& path) {
     return lstat(path.c_str(), &st) == 0;
 }
 
+std::string lower(std::string_view name) {
+    std::string result(name);
+    for (char& c : result)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+    return result;
+}
+
 // The name of an entry of `folder` equal to `name` without regard to ASCII
-// letter case, or `name` itself when there is none.
-std::string match_case(const std::string& folder, const std::string& name) {
+// letter case, or `name` itself when there is none: the folder read through.
+std::string scan_for_case(const std::string& folder, const std::string& name) {
     DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
     if (!dir) return name;
     std::string found = name;
@@ -50,9 +59,125 @@ std::string match_case(const std::string& folder, const std::string& name) {
     return found;
 }
 
-}  // namespace
+// Folders read once and then kept up to date by inotify, which reports
+// every entry made, removed or renamed in them, by any process, before the
+// call that did it returns: a name of another letter case is then found
+// without reading a large folder again for each new file made in it.
+struct folder_listing {
+    dev_t device = 0;
+    ino_t inode = 0;
+    int watch = -1;
+    // Entry names in lower case, with how many entries have that name.
+    std::unordered_map<std::string, int> names;
+};
 
-std::string to_host(const char* windows_path) {
+std::mutex listings_mutex;
+int notify_fd = -2;  // -2: not opened yet; -1: inotify unavailable
+std::unordered_map<std::string, folder_listing> listings;  // by folder path
+std::unordered_map<int, std::string> folder_of_watch;
+constexpr std::size_t listings_capacity = 64;
+
+void forget_all() {
+    for (auto& [path, listing] : listings) inotify_rm_watch(notify_fd, listing.watch);
+    listings.clear();
+    folder_of_watch.clear();
+}
+
+// Applies the events waiting. Called under listings_mutex.
+void apply_events() {
+    alignas(inotify_event) char buffer[16384];
+    for (;;) {
+        ssize_t got = ::read(notify_fd, buffer, sizeof buffer);
+        if (got <= 0) return;
+        for (char* at = buffer; at < buffer + got;) {
+            auto* event = reinterpret_cast<inotify_event*>(at);
+            at += sizeof(inotify_event) + event->len;
+            if (event->mask & IN_Q_OVERFLOW) {
+                forget_all();
+                continue;
+            }
+            auto watch = folder_of_watch.find(event->wd);
+            if (watch == folder_of_watch.end()) continue;
+            auto listing = listings.find(watch->second);
+            if (event->mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF)) {
+                if (listing != listings.end()) {
+                    if (!(event->mask & IN_IGNORED)) inotify_rm_watch(notify_fd, listing->second.watch);
+                    listings.erase(listing);
+                }
+                folder_of_watch.erase(watch);
+                continue;
+            }
+            if (listing == listings.end() || event->len == 0) continue;
+            std::string name = lower(event->name);
+            if (event->mask & (IN_CREATE | IN_MOVED_TO)) ++listing->second.names[name];
+            if (event->mask & (IN_DELETE | IN_MOVED_FROM)) {
+                auto entry = listing->second.names.find(name);
+                if (entry != listing->second.names.end() && --entry->second <= 0) listing->second.names.erase(entry);
+            }
+        }
+    }
+}
+
+// The listing of `folder` as it is now, read when needed; null when
+// inotify or the folder cannot be used. Called under listings_mutex.
+folder_listing* current_listing(const std::string& folder) {
+    if (notify_fd == -2) notify_fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (notify_fd < 0) return nullptr;
+    apply_events();
+    struct stat st;
+    if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return nullptr;
+    auto at = listings.find(folder);
+    if (at != listings.end() && at->second.device == st.st_dev && at->second.inode == st.st_ino) return &at->second;
+    if (at != listings.end()) {
+        inotify_rm_watch(notify_fd, at->second.watch);
+        folder_of_watch.erase(at->second.watch);
+        listings.erase(at);
+    }
+    if (listings.size() >= listings_capacity) forget_all();
+    // Watched before it is read, so that no change falls between the two.
+    int watch = inotify_add_watch(notify_fd, folder.c_str(),
+                                  IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF |
+                                      IN_MOVE_SELF | IN_ONLYDIR);
+    if (watch < 0) return nullptr;
+    folder_listing listing;
+    listing.device = st.st_dev;
+    listing.inode = st.st_ino;
+    listing.watch = watch;
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) {
+        inotify_rm_watch(notify_fd, watch);
+        return nullptr;
+    }
+    while (dirent* entry = readdir(dir)) ++listing.names[lower(entry->d_name)];
+    closedir(dir);
+    // A watch given again for the same folder (reached by another path)
+    // is that folder's: the listing under the old path goes.
+    auto other = folder_of_watch.find(watch);
+    if (other != folder_of_watch.end()) listings.erase(other->second);
+    folder_of_watch[watch] = folder;
+    return &(listings[folder] = std::move(listing));
+}
+
+// The name of an entry of `folder` equal to `name` without regard to ASCII
+// letter case, or `name` itself when there is none.
+std::string match_case(const std::string& folder, const std::string& name) {
+    {
+        std::lock_guard lock(listings_mutex);
+        folder_listing* listing = current_listing(folder.empty() ? std::string(".") : folder);
+        if (listing) {
+            auto entry = listing->names.find(lower(name));
+            if (entry == listing->names.end()) return name;  // no entry of that name in any case
+        }
+    }
+    // An entry of that name exists (or the folder is not listed): find how
+    // it is spelt.
+    return scan_for_case(folder, name);
+}
+
+// The host path of a Windows path: the drive's folder, then each name in
+// the letter case of an existing entry that matches it (where one does).
+// `resolving` false gives the names as written.
+std::string map_path(const char* windows_path, bool resolving) {
     std::string_view path(windows_path);
     std::string root;
     if (path.size() >= 2 && path[1] == ':') {
@@ -70,7 +195,7 @@ std::string to_host(const char* windows_path) {
     while (!path.empty() && (path[0] == '\\' || path[0] == '/')) path.remove_prefix(1);
 
     std::string result = root;
-    bool resolving = true;  // while every folder so far exists
+    // resolving: while every folder so far exists
     while (!path.empty()) {
         std::size_t end = path.find_first_of("\\/");
         std::string name(path.substr(0, end));
@@ -91,6 +216,16 @@ std::string to_host(const char* windows_path) {
         if (more) result += '/';
     }
     return result;
+}
+
+}  // namespace
+
+std::string to_host(const char* windows_path) {
+    // A path that exists as written maps to itself, name by name: one
+    // stat instead of one for each name.
+    std::string written = map_path(windows_path, false);
+    if (exists(written)) return written;
+    return map_path(windows_path, true);
 }
 
 std::string name_to_windows(const std::string& host_name) {

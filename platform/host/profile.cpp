@@ -1,35 +1,38 @@
 // Profile files on the host, read as Wine reads them and written without
 // disturbing the rest of the file: a write changes one line or adds lines,
 // and every other byte stays as it was.
+//
+// A file read is kept, parsed and indexed, for the reads after it: each
+// read checks with one stat that the file is still the one kept (device,
+// inode, size, times of last change), and a write of ours drops it. A file
+// changed within the file system's clock tick in which it was read could
+// keep its times and size: such a copy counts as racy and is compared with
+// the file's bytes until that tick has passed.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 #include <string_view>
+#include <unordered_map>
 
 #include "platform/host/host_path.h"
 #include "platform/profile.h"
+#include "platform/profile_values.h"
 
 namespace platform {
 
 namespace {
 
+using profile_values::is_blank;
+using profile_values::trim;
+
 constexpr std::size_t none = static_cast<std::size_t>(-1);
-
-// Blanks as the reader sees them; Ctrl-Z is one too.
-bool is_blank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f' || c == '\x1a';
-}
-
-std::string_view trim(std::string_view text) {
-    while (!text.empty() && is_blank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && is_blank(text.back())) text.remove_suffix(1);
-    return text;
-}
 
 bool same_name(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -100,11 +103,17 @@ void parse(profile* p) {
     }
 }
 
-// The whole file; false when it is missing or cannot be read, with errno
-// telling which.
-bool read_whole(const std::string& host_path, std::string* text) {
+// The whole file, and its stat when `st` is given; false when it is
+// missing or cannot be read, with errno telling which.
+bool read_whole(const std::string& host_path, std::string* text, struct stat* st = nullptr) {
     int fd = ::open(host_path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
+    if (st && ::fstat(fd, st) != 0) {
+        int error = errno;
+        ::close(fd);
+        errno = error;
+        return false;
+    }
     text->clear();
     char chunk[65536];
     for (;;) {
@@ -120,12 +129,6 @@ bool read_whole(const std::string& host_path, std::string* text) {
         text->append(chunk, static_cast<std::size_t>(got));
     }
     ::close(fd);
-    return true;
-}
-
-bool load(const char* file, profile* p) {
-    if (!file || !read_whole(host::to_host(file), &p->text)) return false;
-    parse(p);
     return true;
 }
 
@@ -165,47 +168,128 @@ std::size_t find_key(const profile& p, const section_span& span, std::string_vie
     return none;
 }
 
-// The value of section/key, or false when the file, section or key is
-// missing or the key's line has no "=".
-bool find_value(const char* section, const char* key, const char* file, std::string* value) {
-    profile p;
+// A section of a file kept in the cache: its lines, and its keys once a
+// read has asked for them.
+struct indexed_section {
     section_span span;
-    if (!section || !key || !load(file, &p) || !find_section(p, section, &span)) return false;
-    std::size_t at = find_key(p, span, key);
-    if (at == none || !p.lines[at].has_value) return false;
-    std::string_view v = p.lines[at].value;
-    // A value in matching quotes is read without them.
-    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
-        v = v.substr(1, v.size() - 2);
-    value->assign(v);
-    return true;
+    std::shared_ptr<const profile_section> values;
+};
+
+struct cached_file {
+    struct stat stamp {};
+    timespec read_at{};  // the file system's clock just before the file was read
+    profile p;
+    // The first section of each name, in lower case; "" also names the
+    // lines before the first header.
+    std::unordered_map<std::string, indexed_section> sections;
+};
+
+bool same_time(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
+bool earlier(const timespec& a, const timespec& b) {
+    return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
 }
 
-// Reads a number as the system's string-to-integer conversion does with
-// base 0: blanks and control characters before an optional sign, a "0x",
-// "0o" or "0b" prefix, digits up to the first other character, wrapping
-// modulo 2^32.
-std::uint32_t to_integer(const char* text) {
-    const unsigned char* s = reinterpret_cast<const unsigned char*>(text);
-    while (*s && *s <= ' ') ++s;
-    bool minus = false;
-    if (*s == '+' || *s == '-') minus = *s++ == '-';
-    unsigned base = 10;
-    if (s[0] == '0' && (s[1] == 'x' || s[1] == 'o' || s[1] == 'b')) {
-        base = s[1] == 'x' ? 16 : s[1] == 'o' ? 8 : 2;
-        s += 2;
+bool same_file(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size && same_time(a.st_mtim, b.st_mtim) &&
+           same_time(a.st_ctim, b.st_ctim);
+}
+
+void index_sections(cached_file* f) {
+    const std::vector<line>& lines = f->p.lines;
+    section_span span;
+    std::string current;
+    for (std::size_t i = 0; i <= lines.size(); ++i) {
+        if (i < lines.size() && lines[i].kind != line_kind::header) continue;
+        span.end = i;
+        f->sections.try_emplace(current, indexed_section{span, nullptr});
+        if (i == lines.size()) break;
+        span.header = i;
+        span.first = i + 1;
+        current = profile_values::lower(lines[i].name);
     }
-    std::uint32_t total = 0;
-    for (;; ++s) {
-        unsigned digit;
-        if (*s >= '0' && *s <= '9') digit = *s - '0';
-        else if (*s >= 'a' && *s <= 'z') digit = *s - 'a' + 10;
-        else if (*s >= 'A' && *s <= 'Z') digit = *s - 'A' + 10;
-        else break;
-        if (digit >= base) break;
-        total = total * base + digit;
+}
+
+std::shared_ptr<const profile_section> section_values(const profile& p, const section_span& span) {
+    auto values = std::make_shared<profile_section>();
+    for (std::size_t i = span.first; i < span.end; ++i) {
+        const line& l = p.lines[i];
+        if (l.kind != line_kind::entry) continue;
+        std::optional<std::string> value;
+        if (l.has_value) value.emplace(l.value);
+        values->keys.try_emplace(profile_values::lower(l.name), std::move(value));
     }
-    return minus ? 0u - total : total;
+    return values;
+}
+
+// Files read, by host path; used under cache_mutex only.
+std::mutex cache_mutex;
+std::unordered_map<std::string, std::shared_ptr<cached_file>> cache;
+constexpr std::size_t cache_capacity = 16;
+
+// The file as it is now, from the cache or read again; null when it is
+// missing or cannot be read. Called under cache_mutex.
+cached_file* current_file(const std::string& host_path) {
+    auto at = cache.find(host_path);
+    struct stat now;
+    if (::stat(host_path.c_str(), &now) != 0) {
+        if (at != cache.end()) cache.erase(at);
+        return nullptr;
+    }
+    // A copy read in a later tick than the file's last change is that file
+    // for as long as its stat stays the same: any change after the reading
+    // would carry a later time.
+    if (at != cache.end() && same_file(at->second->stamp, now) && earlier(now.st_mtim, at->second->read_at) &&
+        earlier(now.st_ctim, at->second->read_at))
+        return at->second.get();
+    auto fresh = std::make_shared<cached_file>();
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &fresh->read_at);
+    if (!read_whole(host_path, &fresh->p.text, &fresh->stamp)) {
+        if (at != cache.end()) cache.erase(at);
+        return nullptr;
+    }
+    if (at != cache.end() && at->second->p.text == fresh->p.text) {
+        // The same bytes: the parsed copy stays.
+        at->second->stamp = fresh->stamp;
+        at->second->read_at = fresh->read_at;
+        return at->second.get();
+    }
+    parse(&fresh->p);
+    index_sections(fresh.get());
+    if (at == cache.end() && cache.size() >= cache_capacity) cache.clear();
+    cached_file* result = fresh.get();
+    cache[host_path] = std::move(fresh);
+    return result;
+}
+
+// The first section of that name in the file as it is now; null when the
+// file or section is missing. *in receives the file. Called under
+// cache_mutex.
+indexed_section* current_section(const char* section, const char* file, cached_file** in = nullptr) {
+    if (!section || !file) return nullptr;
+    cached_file* f = current_file(host::to_host(file));
+    if (!f) return nullptr;
+    if (in) *in = f;
+    auto at = f->sections.find(profile_values::lower(trim(section)));
+    if (at == f->sections.end()) return nullptr;
+    if (!at->second.values) at->second.values = section_values(f->p, at->second.span);
+    return &at->second;
+}
+
+// The value of the first line of section/key: missing when the file,
+// section or key is; without a value when the key's line has no "=".
+std::optional<std::optional<std::string>> find_value(const char* section, const char* key, const char* file) {
+    if (!key) return std::nullopt;
+    std::lock_guard lock(cache_mutex);
+    indexed_section* found = current_section(section, file);
+    if (!found) return std::nullopt;
+    auto at = found->values->keys.find(profile_values::lower(trim(key)));
+    if (at == found->values->keys.end()) return std::nullopt;
+    return at->second;
+}
+
+void forget(const std::string& host_path) {
+    std::lock_guard lock(cache_mutex);
+    cache.erase(host_path);
 }
 
 bool has_line_break(const char* text) { return std::strpbrk(text, "\r\n") != nullptr; }
@@ -234,26 +318,15 @@ bool replace_contents(const std::string& host_path, const std::string& text, con
 }  // namespace
 
 std::uint32_t read_profile_int(const char* section, const char* key, int default_value, const char* file) {
-    // The value is read into 30 characters, as the Windows call does.
-    char buffer[30];
-    if (read_profile_string(section, key, "", buffer, sizeof buffer, file) == 0)
-        return static_cast<std::uint32_t>(default_value);
-    return to_integer(buffer);
+    auto found = find_value(section, key, file);
+    return profile_values::integer_value(found ? &*found : nullptr, default_value);
 }
 
 int read_profile_string(const char* section, const char* key, const char* default_value, char* buffer,
                         int capacity, const char* file) {
     if (!buffer || capacity <= 0) return 0;
-    std::string value;
-    if (!find_value(section, key, file, &value)) {
-        std::string_view fallback = default_value ? default_value : "";
-        while (fallback.size() > 1 && fallback.back() == ' ') fallback.remove_suffix(1);
-        value.assign(fallback);
-    }
-    std::size_t length = std::min(value.size(), static_cast<std::size_t>(capacity) - 1);
-    std::memcpy(buffer, value.data(), length);
-    buffer[length] = '\0';
-    return static_cast<int>(length);
+    auto found = find_value(section, key, file);
+    return profile_values::copy_value(found ? &*found : nullptr, default_value, buffer, capacity);
 }
 
 bool write_profile_string(const char* section, const char* key, const char* value, const char* file) {
@@ -303,20 +376,31 @@ bool write_profile_string(const char* section, const char* key, const char* valu
         text += lines;
     }
     if (existed && text == p.text) return true;
-    return replace_contents(host_path, text, existed ? &old : nullptr);
+    bool written = replace_contents(host_path, text, existed ? &old : nullptr);
+    forget(host_path);
+    return written;
 }
 
 std::vector<std::string> read_profile_keys(const char* section, const char* file) {
     std::vector<std::string> keys;
-    profile p;
-    section_span span;
-    if (!section || !load(file, &p) || !find_section(p, section, &span)) return keys;
-    for (std::size_t i = span.first; i < span.end; ++i) {
+    std::lock_guard lock(cache_mutex);
+    cached_file* in = nullptr;
+    indexed_section* found = current_section(section, file, &in);
+    if (!found) return keys;
+    const profile& p = in->p;
+    for (std::size_t i = found->span.first; i < found->span.end; ++i) {
         const line& l = p.lines[i];
         if (l.kind == line_kind::entry && l.has_value && !l.name.empty() && l.name.front() != ';')
             keys.emplace_back(l.name);
     }
     return keys;
+}
+
+std::shared_ptr<const profile_section> read_profile_section(const char* section, const char* file) {
+    static const auto empty = std::make_shared<const profile_section>();
+    std::lock_guard lock(cache_mutex);
+    indexed_section* found = current_section(section, file);
+    return found ? found->values : empty;
 }
 
 }  // namespace platform

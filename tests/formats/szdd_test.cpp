@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <string>
 
 #include "formats/little_endian.h"
@@ -56,6 +57,83 @@ TEST(SzddDecoder, PiecesOfAnySizeGiveTheWholeFile) {
                 SCOPED_TRACE(name + ", input chunks of " + std::to_string(chunk) + ", output spans of " +
                              std::to_string(span));
                 ASSERT_EQ(decode_in_pieces(compressed, chunk, span), original);
+            }
+    }
+}
+
+// The format decoded one byte at a time through the window, as it is
+// defined: the decoder's wide copies must give the same bytes on streams of
+// every kind of item, chunked or not.
+bytes plain_decode(const bytes& items, std::size_t expanded) {
+    std::uint8_t window[4096];
+    std::fill(std::begin(window), std::end(window), ' ');
+    std::uint32_t pos = 4096 - 16;
+    bytes out;
+    std::size_t at = 0;
+    while (out.size() < expanded && at < items.size()) {
+        std::uint8_t flags = items[at++];
+        for (int bit = 0; bit < 8 && out.size() < expanded; ++bit) {
+            if (flags & (1 << bit)) {
+                if (at >= items.size()) return out;
+                window[pos] = items[at++];
+                out.push_back(window[pos]);
+                pos = (pos + 1) & 4095;
+            } else {
+                if (at + 2 > items.size()) return out;
+                std::uint32_t from = items[at] | ((items[at + 1] & 0xF0u) << 4);
+                std::uint32_t length = (items[at + 1] & 0x0Fu) + 3;
+                at += 2;
+                for (std::uint32_t i = 0; i < length && out.size() < expanded; ++i) {
+                    window[pos] = window[(from + i) & 4095];
+                    out.push_back(window[pos]);
+                    pos = (pos + 1) & 4095;
+                }
+            }
+        }
+    }
+    return out;
+}
+
+TEST(SzddDecoder, SameBytesAsDecodingByteByByte) {
+    // Streams mixing literals with matches of every length, near the
+    // output (overlapping it), far back, into the first spaces and across
+    // the window's end, of several lengths in a run.
+    std::mt19937 random(20261211);
+    for (int round = 0; round < 40; ++round) {
+        std::size_t groups = round < 20 ? 40 + round * 7 : 3000;
+        int literal_share = round % 4 == 0 ? 1 : round % 4 == 1 ? 4 : round % 4 == 2 ? 7 : 0;
+        bytes items;
+        std::uint32_t pos = 4096 - 16;  // where the next byte goes in the window
+        for (std::size_t g = 0; g < groups; ++g) {
+            std::uint8_t flags = 0;
+            for (int bit = 0; bit < 8; ++bit)
+                if (static_cast<int>(random() % 8) < literal_share) flags |= static_cast<std::uint8_t>(1 << bit);
+            if (random() % 16 == 0) flags = 0xFF;
+            items.push_back(flags);
+            for (int bit = 0; bit < 8; ++bit) {
+                if (flags & (1 << bit)) {
+                    items.push_back(static_cast<std::uint8_t>(random()));
+                    pos = (pos + 1) & 4095;
+                } else {
+                    std::uint32_t kind = random() % 3;
+                    std::uint32_t from = kind == 0   ? random() % 4096
+                                         : kind == 1 ? (pos - random() % 20) & 4095   // just behind
+                                                     : (pos + random() % 20) & 4095;  // the oldest bytes
+                    std::uint32_t length = 3 + random() % 16;
+                    items.push_back(static_cast<std::uint8_t>(from));
+                    items.push_back(static_cast<std::uint8_t>(((from >> 4) & 0xF0) | (length - 3)));
+                    pos = (pos + length) & 4095;
+                }
+            }
+        }
+        std::size_t expanded = groups * 8 * 18;
+        bytes expected = plain_decode(items, expanded);
+        bytes file = szdd_fixtures::szdd_file(static_cast<std::uint32_t>(expected.size()), items, 'A');
+        for (std::size_t chunk : {std::size_t{1} << 20, std::size_t{5}})
+            for (std::size_t span : {std::size_t{32000}, std::size_t{4097}, std::size_t{13}}) {
+                SCOPED_TRACE("round " + std::to_string(round) + ", chunk " + std::to_string(chunk) + ", span " +
+                             std::to_string(span));
+                ASSERT_EQ(decode_in_pieces(file, chunk, span), expected);
             }
     }
 }

@@ -101,6 +101,32 @@ TEST(HostPath, FindsExistingNamesOfAnotherLetterCase) {
     EXPECT_EQ(to_host((folder / "Missing\\file.txt").c_str()), root + "Missing/file.txt");
 }
 
+// A folder's names are looked up again after any change to it, by this
+// process or another: entries made, renamed and removed after an earlier
+// look-up, and the folder itself made anew.
+TEST(HostPath, FollowsChangesToAFolderAlreadyLookedIn) {
+    testing_support::scratch_folder folder;
+    ASSERT_EQ(platform::create_directory((folder / "Sub").c_str()), platform::create_directory_result::created);
+    const std::string root = to_host(folder.path().c_str());
+    const std::string sub = root + "Sub/";
+    EXPECT_EQ(to_host((folder / "sub\\new.dat").c_str()), sub + "new.dat");
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(testing_support::write_bytes(folder / "Sub\\NEW.dat", {}));
+        EXPECT_EQ(to_host((folder / "sub\\new.dat").c_str()), sub + "NEW.dat");
+        ASSERT_EQ(std::rename((sub + "NEW.dat").c_str(), (sub + "Other.DAT").c_str()), 0);
+        EXPECT_EQ(to_host((folder / "sub\\new.dat").c_str()), sub + "new.dat");
+        EXPECT_EQ(to_host((folder / "sub\\other.dat").c_str()), sub + "Other.DAT");
+        ASSERT_EQ(std::remove((sub + "Other.DAT").c_str()), 0);
+        EXPECT_EQ(to_host((folder / "sub\\other.dat").c_str()), sub + "other.dat");
+    }
+    // The same path, another folder.
+    ASSERT_TRUE(platform::remove_directory((folder / "Sub").c_str()));
+    ASSERT_EQ(platform::create_directory((folder / "Sub").c_str()), platform::create_directory_result::created);
+    ASSERT_TRUE(testing_support::write_bytes(folder / "Sub\\Again.txt", {}));
+    EXPECT_EQ(to_host((folder / "sub\\again.TXT").c_str()), sub + "Again.txt");
+}
+
 TEST(HostPath, TheTemporaryFolderFollowsTmpdir) {
     const struct {
         const char* tmpdir;  // nullptr: unset

@@ -7,6 +7,7 @@
 
 #include <optional>
 
+#include "platform/files.h"
 #include "support/test_support.h"
 
 namespace {
@@ -75,6 +76,14 @@ TEST(ProfileRead, StringTable) {
         {"no default", "[S]\r\n", "S", "B", nullptr, 256, ""},
         {"value cut to capacity - 1", "[S]\r\nA=" + long_value + "\r\n", "S", "A", "", 255, long_value.substr(0, 254)},
         {"quoted value cut", "[S]\r\nA=\"" + long_value + "\"\r\n", "S", "A", "", 255, long_value.substr(0, 254)},
+        // The system drops the closing quote by cutting the last character
+        // copied: one place short, it cuts the text's own last character.
+        {"quoted value one longer than the buffer", "[S]\r\nA=\"abc\"\r\n", "S", "A", "", 4, "ab"},
+        {"quoted value as long as the buffer", "[S]\r\nA=\"abc\"\r\n", "S", "A", "", 5, "abc"},
+        {"quoted value filling the buffer", "[S]\r\nA=\"abc\"\r\n", "S", "A", "", 3, "ab"},
+        {"quoted 254 characters in 255", "[S]\r\nA=\"" + long_value.substr(0, 254) + "\"\r\n", "S", "A", "", 255,
+         long_value.substr(0, 253)},
+        {"one quoted character in 2", "[S]\r\nA='v'\r\n", "S", "A", "", 2, ""},
         {"capacity 1", "[S]\r\nA=1\r\n", "S", "A", "dflt", 1, ""},
         {"default cut", "[S]\r\n", "S", "B", "xyz", 2, "x"},
     };
@@ -254,6 +263,124 @@ TEST(ProfileWrite, FailsWithoutItsFolder) {
     std::string file = folder / "missing\\PLUpdate.ini";
     EXPECT_FALSE(platform::write_profile_string("Status", "CurStat", "3", file.c_str()));
     EXPECT_FALSE(testing_support::exists(file));
+}
+
+// A section read at once must answer every key as the per-key calls do
+// (on Windows these are the system's own): each profile below is asked
+// for every key it holds and a few it does not, in several sections, with
+// several defaults and with buffers from one character to past the value.
+struct section_case {
+    const char* name;
+    std::string content;
+    std::vector<const char*> sections;
+    std::vector<std::string> keys;
+};
+
+TEST(ProfileSection, SameAnswersAsKeyByKey) {
+    const std::string long_value = std::string(253, 'v') + "XY" + std::string(45, 'w');
+    const section_case cases[] = {
+        {"quotes",
+         "[S]\r\nQ1=\"Value\"\r\nQ2='v'\r\nQ3=\" a b \"\r\nQ4=\"\r\nQ5=\"\"\r\nQ6=\"x'\r\nQ7=\"a\"b\"\r\n"
+         "Q8= \"x\" \r\nQ9=\"x\" y\r\nQ10=x\"\r\nQ11=''\r\n",
+         {"S"},
+         {"Q1", "Q2", "Q3", "Q4", "Q5", "Q6", "Q7", "Q8", "Q9", "Q10", "Q11"}},
+        {"duplicate keys and sections", "[S]\r\nA=1\r\na=2\r\n[T]\r\nA=9\r\n[s]\r\nA=3\r\nB=4\r\n[T]\r\nC=5\r\n",
+         {"S", "s", "T", "U"},
+         {"A", "a", "B", "C"}},
+        {"comments, bare lines, blanks",
+         "[S]\r\n;A=1\r\n; c = d\r\nB\r\nB=2\r\nC=3\r\n  D  =  4 \r\nE=\r\n=orphan\r\n\tF\t=\tf\t\r\nG = a  b\r\n"
+         "#H=8\r\n",
+         {"S"},
+         {"A", "B", "C", "D", "E", "F", "G", "#H", " D ", "\tC"}},
+        {"integers",
+         "[S]\r\nI1=12\r\nI2= -5\r\nI3=0x1F\r\nI4=0o17\r\nI5=0b101\r\nI6=12abc\r\nI7=99999999999\r\n"
+         "I8=00000000000000000000000000000042\r\nI9=\"12\"\r\nI10=\r\nI11=abc\r\nI12=+7\r\nI13=-0x10\r\nI14\r\n"
+         "I15=12345678901234567890123456789\r\n",
+         {"S"},
+         {"I1", "I2", "I3", "I4", "I5", "I6", "I7", "I8", "I9", "I10", "I11", "I12", "I13", "I14", "I15"}},
+        {"letter case", "[CoRe]\r\nFILE1DEST=Up\r\nfile1cab=low\r\nFile1Flag=2\r\n", {"Core", "CORE", "core"},
+         {"File1Dest", "file1dest", "FILE1CAB", "File1Flag"}},
+        {"lengths",
+         "[S]\r\nL1=" + long_value + "\r\nL2=\"" + long_value + "\"\r\nL3=" + long_value.substr(0, 254) +
+             "\r\nL4=\"" + long_value.substr(0, 254) + "\"\r\nL5=\"" + long_value.substr(0, 253) + "\"\r\nL6=" +
+             long_value.substr(0, 255) + "\r\nL7=\"abc\"\r\nL8=abc\r\n",
+         {"S"},
+         {"L1", "L2", "L3", "L4", "L5", "L6", "L7", "L8"}},
+        {"line ends and headers",
+         "\xEF\xBB\xBF[S] ; note\nA=lf\rB=cr\r\n  [ T ]  \r\nC=c\x1a\r\n[U]]\r\nD=d\r\n[V\r\nE=e\r\n[W]\r\nF=end",
+         {"S", "T", "U]", "W", "V"},
+         {"A", "B", "C", "D", "E", "F"}},
+    };
+    const std::vector<const char*> defaults = {"dflt", "x  ", " ", nullptr};
+    const int capacities[] = {1, 2, 3, 4, 5, 30, 253, 254, 255, 256, 257, 300, 301, 302, 1000};
+    scratch_folder folder;
+    int n = 0;
+    for (const section_case& c : cases) {
+        std::string file = folder / (std::string("q") + std::to_string(n++) + ".ini");
+        ASSERT_TRUE(write_bytes(file, text_bytes(c.content))) << c.name;
+        for (const char* section : c.sections) {
+            auto values = platform::read_profile_section(section, file.c_str());
+            std::vector<std::string> keys = c.keys;
+            keys.push_back("Missing");
+            for (const std::string& key : keys) {
+                std::string where = std::string(c.name) + ": [" + section + "] " + key;
+                EXPECT_EQ(platform::section_int(*values, key.c_str(), -7),
+                          platform::read_profile_int(section, key.c_str(), -7, file.c_str()))
+                    << where;
+                for (const char* fallback : defaults) {
+                    for (int capacity : capacities) {
+                        std::vector<char> by_key(static_cast<std::size_t>(capacity) + 8, '#');
+                        std::vector<char> by_section = by_key;
+                        int key_length = platform::read_profile_string(section, key.c_str(), fallback, by_key.data(),
+                                                                       capacity, file.c_str());
+                        int section_length = platform::section_string(*values, key.c_str(), fallback,
+                                                                      by_section.data(), capacity);
+                        EXPECT_EQ(section_length, key_length) << where << " capacity " << capacity;
+                        EXPECT_EQ(std::string(by_section.data()), std::string(by_key.data()))
+                            << where << " capacity " << capacity;
+                    }
+                }
+            }
+        }
+    }
+}
+
+TEST(ProfileSection, MissingFileOrSectionIsEmpty) {
+    scratch_folder folder;
+    std::string file = folder / "absent.ini";
+    EXPECT_TRUE(platform::read_profile_section("S", file.c_str())->keys.empty());
+    EXPECT_FALSE(testing_support::exists(file));
+    ASSERT_TRUE(write_bytes(file, text_bytes("[S]\r\nA=1\r\n")));
+    EXPECT_TRUE(platform::read_profile_section("T", file.c_str())->keys.empty());
+}
+
+// Reads follow the file however it changes, at once: rewritten with the
+// same size within the same clock tick, written by the profile calls,
+// grown, removed.
+TEST(ProfileSection, ReadsTheFileAsItIsNow) {
+    scratch_folder folder;
+    std::string file = folder / "status.ini";
+    auto both = [&](const char* key) {
+        char by_key[64], by_section[64];
+        platform::read_profile_string("S", key, "none", by_key, sizeof by_key, file.c_str());
+        platform::section_string(*platform::read_profile_section("S", file.c_str()), key, "none", by_section,
+                                 sizeof by_section);
+        EXPECT_STREQ(by_section, by_key) << key;
+        return std::string(by_section);
+    };
+    for (int round = 0; round < 20; ++round) {
+        std::string digit = std::to_string(round % 10);
+        ASSERT_TRUE(write_bytes(file, text_bytes("[S]\r\nA=" + digit + "\r\n")));
+        EXPECT_EQ(both("A"), digit) << "round " << round;
+        ASSERT_TRUE(platform::write_profile_string("S", "B", digit.c_str(), file.c_str()));
+        EXPECT_EQ(both("B"), digit) << "round " << round;
+        EXPECT_EQ(both("A"), digit) << "round " << round;
+    }
+    ASSERT_TRUE(write_bytes(file, text_bytes("[S]\r\nA=longer\r\n")));
+    EXPECT_EQ(both("A"), "longer");
+    EXPECT_EQ(both("B"), "none");
+    ASSERT_TRUE(platform::delete_file(file.c_str()));
+    EXPECT_EQ(both("A"), "none");
 }
 
 #ifndef _WIN32
