@@ -16,7 +16,7 @@ program_rc=$?
 [ "$program_rc" -eq "$folder_rc" ] || fail "exit $program_rc for the program, $folder_rc for the folder"
 # The listings agree but for the line that names what was inspected.
 grep -v '^Package folder ' "$work/folder.out" >"$work/folder.listing"
-grep -v '^Updater ' "$work/program.out" >"$work/program.listing"
+grep -v -e '^Updater ' -e '^Version resource: ' "$work/program.out" >"$work/program.listing"
 diff "$work/folder.listing" "$work/program.listing" >&2 || fail "the program's package is listed differently"
 # The fixture's records: 12, 0 and 300 bytes; its manifest names none of them.
 for line in 'Build: 820' 'status.ini: 46 bytes' 'Record temp3.cab (0 bytes) is named by no entry' \
@@ -29,7 +29,7 @@ windows_program=$2/build/win/tests/test_package.exe
 if [ -f "$windows_program" ]; then
   "$plpack" inspect "$windows_program" >"$work/windows.out" 2>"$work/windows.err"
   [ $? -eq "$folder_rc" ] || fail "exit code differs for the Windows program"
-  grep -v '^Updater ' "$work/windows.out" >"$work/windows.listing"
+  grep -v -e '^Updater ' -e '^Version resource: ' "$work/windows.out" >"$work/windows.listing"
   diff "$work/folder.listing" "$work/windows.listing" >&2 || fail "the Windows program's package is listed differently"
 fi
 
