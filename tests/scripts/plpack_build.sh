@@ -322,12 +322,21 @@ grep -q '^DownloadUrl=x' "$work/pkg-template/status.ini" || fail "template: rele
 # OLD's executable with a byte sum the updater does not take: a warning.
 # The slot filled by the caller: NEW's executable is an edited copy.
 printf 'not a known build' >"$work/unknown.exe"
-python3 "$make_installations" "$work/old2" "$work/new2" --exe "$work/unknown.exe" --size 64 ||
-  fail "generator with --exe and --size 64"
+python3 "$make_installations" "$work/old2" "$work/new2" --exe "$work/unknown.exe" --exe-sum none --size 64 ||
+  fail "generator with --exe, --exe-sum none and --size 64"
 cmp -s "$work/unknown.exe" "$work/old2/Pelora9.exe" || fail "generator: --exe not copied into OLD"
 run unknown build "$work/old2" "$work/new2" "$work/pkg2" --build 1
 expect_rc unknown 0
 expect_message unknown "which is not one the updater accepts"
+# By default the generator makes OLD's executable (its own or --exe's) one
+# the updater accepts, as a real build's: no warning.
+for exe in "" "--exe $work/unknown.exe"; do
+  rm -rf "$work/old3" "$work/new3" "$work/pkg3"
+  python3 "$make_installations" "$work/old3" "$work/new3" $exe --size 64 || fail "generator $exe"
+  run accepted build "$work/old3" "$work/new3" "$work/pkg3" --build 1
+  expect_rc accepted 0
+  grep -q "updater accepts" "$work/accepted.err" && fail "generator $exe: OLD's executable not accepted: $(cat "$work/accepted.err")"
+done
 
 for args in "build" "build $work/old $work/new" "build $work/old $work/new $work/x --jobs 0" \
   "build $work/old $work/new $work/x --dict-old $work/old" "verify $work/old $work/new" "build $work/old $work/new $work/x --bogus"; do
