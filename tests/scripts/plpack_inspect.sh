@@ -1,4 +1,4 @@
-#!/bin/sh
+#!/bin/bash
 # plpack inspect reads the package linked into a built program (the package
 # tests' program carries tests/data/split-package) exactly as it reads the
 # package folder itself, and says why other files carry none.
@@ -23,6 +23,23 @@ for line in 'Build: 820' 'status.ini: 46 bytes' 'Record temp3.cab (0 bytes) is n
   'Payload: 324 bytes, 3 records holding 312 bytes'; do
   grep -qxF "$line" "$work/program.listing" || fail "no line: $line"
 done
+
+# Of an updater, also its size, the relaunch command of its status file and
+# the builds it accepts. Case: PROGRAM|LINE.
+updater=$1/tests/e2e_updater
+accepted="Updater accepts 11 builds, Pelora9.exe byte sums: f943af14 f9414f95 f9422b19 f9b543c2 f9e72c44 f95827bc f99b1204 fdfd2fa8 f9b53db8 f97932c4 f9795790 (5 free slots)"
+while IFS='|' read -r exe line; do
+  line=${line//SIZE/$(wc -c <"$exe" | tr -d ' ')}
+  "$plpack" inspect "$exe" >"$work/updater.out" 2>&1
+  grep -qxF "$line" "$work/updater.out" || fail "$exe: no line: $line; $(cat "$work/updater.out")"
+done <<EOF
+$program|Updater size: SIZE bytes
+$program|Updater relaunch command: (none: the status file has no [General] Command)
+$program|$accepted
+$updater|Updater size: SIZE bytes
+$updater|Updater relaunch command: Pelora9.exe /updated
+$updater|$accepted
+EOF
 
 # The Windows build's program carries the same package as DATA resources.
 windows_program=$2/build/win/tests/test_package.exe

@@ -1,12 +1,15 @@
 // plpack inspect PACKAGE-or-UPDATER: the build number, the manifest's
 // entries and the payload's records of a package folder (status.ini,
-// manifest.ini, payload.bin) or of a built updater that carries one.
+// manifest.ini, payload.bin) or of a built updater that carries one; of an
+// updater also its size, the command it relaunches Pelora with and the
+// builds it accepts.
 #include <cstdio>
 #include <map>
 
 #include "formats/payload.h"
 #include "formats/szdd.h"
 #include "install/layout.h"
+#include "install/locate_application.h"
 #include "package/manifest.h"
 #include "platform/profile.h"
 #include "tools/plpack/commands.h"
@@ -143,6 +146,25 @@ int list_package(const std::string& folder, const bytes& payload) {
     return 0;
 }
 
+// The byte sums of the installed Pelora9.exe that the updater accepts, as
+// this source builds it; the 0xff slots belong to no build.
+void print_accepted_builds() {
+    std::string sums;
+    int builds = 0, free_slots = 0;
+    for (std::uint32_t sum : install::accepted_image_sums) {
+        if (sum == 0xff) {
+            ++free_slots;
+            continue;
+        }
+        char text[16];
+        std::snprintf(text, sizeof text, " %08x", sum);
+        sums += text;
+        ++builds;
+    }
+    std::printf("Updater accepts %d builds, Pelora9.exe byte sums:%s (%d free slots)\n", builds, sums.c_str(),
+                free_slots);
+}
+
 }  // namespace
 
 int command_inspect(const std::string& path) {
@@ -183,6 +205,14 @@ int command_inspect(const std::string& path) {
                         version_string(version, "FileVersion").c_str(),
                         version_string(version, "ProductName").c_str(),
                         version_string(version, "ProductVersion").c_str());
+        std::printf("Updater size: %zu bytes\n", image.size());
+        char command[1024];
+        std::string status = scratch + "status.ini";
+        bool has_command =
+            platform::read_profile_string("General", "Command", "", command, sizeof command, status.c_str()) > 0;
+        std::printf("Updater relaunch command: %s\n",
+                    has_command ? command : "(none: the status file has no [General] Command)");
+        print_accepted_builds();
         std::printf("status.ini: %zu bytes\nmanifest.ini: %zu bytes\n", package.status.size(),
                     package.manifest.size());
         result = list_package(scratch, bytes(package.payload.begin(), package.payload.end()));
