@@ -64,6 +64,9 @@ void remove_tree(const std::string& folder);
 // A new, empty folder under the temporary folder, ending with a backslash.
 std::string make_scratch_folder(const char* prefix);
 
+// `text` as a JSON string, quoted; `text` is UTF-8, as names are shown.
+std::string json_string(const std::string& text);
+
 // A path as the user typed it, in the form the platform layer takes, and
 // without a trailing backslash.
 std::string folder_argument(const char* typed);

@@ -146,7 +146,7 @@ struct command {
 };
 
 const command commands[] = {
-    {"build", "OLD NEW OUT [--build N] [--status TEMPLATE] [--dict-old DIR --dict-new DIR] [--jobs N] [--code-page N]",
+    {"build", "OLD NEW OUT [--build N] [--status TEMPLATE] [--dict-old DIR --dict-new DIR] [--jobs N] [--code-page N] [--quiet] [--json]",
      "make the package (status.ini, manifest.ini, payload.bin) that turns the installation OLD into NEW",
      "  --build N          the build number the package installs (required unless the status\n"
      "                     template has [Build] version)\n"
@@ -157,16 +157,20 @@ const command commands[] = {
      "  --code-page N      the Windows ANSI code page of the systems the updater will run on,\n"
      "                     which the manifest's names are written in: 1250, 1251 or 1252\n"
      "                     (default 1252); a name it cannot spell is refused\n"
+     "  --quiet            print nothing but errors: no progress, warnings or summary\n"
+     "  --json             print the summary as one JSON object on standard output\n"
      "OUT is written as a new folder beside it and renamed into place when complete; an OUT\n"
      "that exists must be an earlier package, which is replaced whole. OUT may not lie inside\n"
      "OLD or NEW, and NEW must hold Pelora9.exe when OLD does. Host build only.",
      "plpack build old new pkg --build 910", 0, nullptr, plpack::command_build},
-    {"verify", "OLD NEW PACKAGE [--dict-old DIR --dict-new DIR] [--code-page N]",
+    {"verify", "OLD NEW PACKAGE [--dict-old DIR --dict-new DIR] [--code-page N] [--quiet] [--json]",
      "apply PACKAGE to a copy of OLD with the updater's own file pass; succeed when that gives NEW",
      "  --dict-old DIR, --dict-new DIR\n"
      "                     the dictionary folders, needed when the package changes dictionaries\n"
      "  --code-page N      the code page the package's names are written in (default 1252);\n"
      "                     on Windows it must be the system's own\n"
+     "  --quiet            print only the findings and errors, not the success line\n"
+     "  --json             print the outcome and the findings as one JSON object\n"
      "Every file is compared whole; each entry that fails and each file that differs, is\n"
      "missing or is unexpected is named.",
      "plpack verify old new pkg", 0, nullptr, plpack::command_verify},
