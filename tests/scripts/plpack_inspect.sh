@@ -41,6 +41,31 @@ $updater|Updater relaunch command: Pelora9.exe /updated
 $updater|$accepted
 EOF
 
+# --json: one object, holding what the table holds. The program's and the
+# folder's agree but for what names the source; the updater's carries the
+# sample package (15 entries, all matched by records) and its relaunch.
+for source in "$package" "$program" "$updater"; do
+  "$plpack" inspect "$source" --json >"$work/inspect.json" 2>/dev/null
+  python3 -m json.tool "$work/inspect.json" >/dev/null || fail "$source --json: not one JSON object: $(cat "$work/inspect.json")"
+done
+"$plpack" inspect "$package" --json >"$work/folder.json" 2>/dev/null
+"$plpack" inspect "$program" --json >"$work/program.json" 2>/dev/null
+"$plpack" inspect "$updater" --json >"$work/updater.json" 2>/dev/null
+python3 - "$work/folder.json" "$work/program.json" "$work/updater.json" <<'PY' || fail "inspect --json: the objects do not hold what the tables hold"
+import json, sys
+folder, program, updater = (json.load(open(p)) for p in sys.argv[1:])
+assert folder["build"] == "820" and folder["problems"] == 3, folder
+assert [r["bytes"] for r in folder["records"]] == [12, 0, 300], folder
+for key in ("package_folder",):
+    folder.pop(key)
+for key in ("updater", "updater_bytes", "relaunch_command", "accepted_byte_sums"):
+    program.pop(key)
+assert folder == program, (folder, program)
+assert updater["relaunch_command"] == "Pelora9.exe /updated" and len(updater["accepted_byte_sums"]) == 11, updater
+assert len(updater["entries"]) == updater["total_files"] == 15 and updater["problems"] == 0, updater
+assert all(r["named"] for r in updater["records"]), updater
+PY
+
 # The Windows build's program carries the same package as DATA resources.
 windows_program=$2/build/win/tests/test_package.exe
 if [ -f "$windows_program" ]; then

@@ -128,7 +128,20 @@ int run_bytesum(std::span<const path_arg> a) { return command_bytesum(a[0]); }
 int run_manifest(std::span<const path_arg> a) { return plpack::command_manifest(a[0].path); }
 int run_compress(std::span<const path_arg> a) { return plpack::command_compress(a[0].path, a[1].path); }
 int run_diff(std::span<const path_arg> a) { return plpack::command_diff(a[0].path, a[1].path, a[2].path); }
-int run_inspect(std::span<const path_arg> a) { return plpack::command_inspect(a[0].path); }
+int run_inspect(int argc, char** argv) {
+    bool json = false;
+    std::vector<const char*> paths;
+    for (int i = 0; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--json") json = true;
+        else if (a.size() > 1 && a[0] == '-') return plpack::usage_error("inspect", "unknown option " + a);
+        else paths.push_back(argv[i]);
+    }
+    if (paths.size() != 1)
+        return plpack::usage_error("inspect", "inspect takes 1 argument (PACKAGE-or-UPDATER), not " +
+                                                  std::to_string(paths.size()));
+    return plpack::command_inspect(platform::path_from_command_line(paths[0]), json);
+}
 int run_attach(std::span<const path_arg> a) { return plpack::command_attach(a[0].path, a[1].path, a[2].path); }
 
 // One row per command: what help prints and what runs it. A command with
@@ -174,10 +187,10 @@ const command commands[] = {
      "Every file is compared whole; each entry that fails and each file that differs, is\n"
      "missing or is unexpected is named.",
      "plpack verify old new pkg", 0, nullptr, plpack::command_verify},
-    {"inspect", "PACKAGE-or-UPDATER", "what a package folder or a built updater (Windows or host) carries",
+    {"inspect", "PACKAGE-or-UPDATER [--json]", "what a package folder or a built updater (Windows or host) carries",
      "Shows the build the package installs, every entry with its flag, compressed file and sizes,\n"
      "and fails when the manifest and the payload disagree.",
-     "plpack inspect pkg", 1, run_inspect, nullptr},
+     "plpack inspect pkg", 1, nullptr, run_inspect},
     {"release", "OLD NEW --updater EXE -o OUT [--build N] [--dict-old DIR --dict-new DIR] [--sign-cert C [--sign-key K] [--timestamp URL]]",
      "build, verify, attach and sign in one step; OUT appears only when every step succeeds", nullptr,
      "plpack release old new --build 910 --updater PLUpdate.exe -o PLUpdate-910.exe", 0, nullptr,
