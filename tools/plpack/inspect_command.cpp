@@ -95,8 +95,9 @@ int list_package(const std::string& folder, const bytes& payload, std::string* j
             int flag = manifest.read_entry(section, number, &destination, &cab);
             if (flag >= 1 && flag <= 4) ++by_flag[flag];
             if (json) {
-                json_entries += std::string(json_entries.empty() ? "" : ", ") + "{\"section\": " + json_string(section) +
-                                ", \"entry\": " + std::to_string(number) + ", \"flag\": " + std::to_string(flag) +
+                json_entries += std::string(json_entries.empty() ? "" : ", ") +
+                                "{\"section\": " + json_string(section) + ", \"entry\": " + std::to_string(number) +
+                                ", \"flag\": " + std::to_string(flag) +
                                 ", \"action\": " + json_string(flag_text(flag).substr(2)) +
                                 ", \"destination\": " + json_string(shown_name(destination));
                 auto at = records.find(lower(cab));
@@ -182,11 +183,12 @@ int list_package(const std::string& folder, const bytes& payload, std::string* j
                  std::to_string(manifest.total_entries()) + ", \"records\": [" + json_records +
                  "], \"payload_bytes\": " + std::to_string(payload.size());
     } else {
-    std::printf("Entries: %d (%d patched, %d replaced, %d deleted); TotalFiles %d\n", number - 1,
-                by_flag[package::flag_patch], by_flag[package::flag_replace] + by_flag[package::flag_replace_alternate],
-                by_flag[package::flag_delete], manifest.total_entries());
-    std::printf("Payload: %zu bytes, %zu records holding %llu bytes\n", payload.size(), records.size(),
-                static_cast<unsigned long long>(record_bytes));
+        std::printf("Entries: %d (%d patched, %d replaced, %d deleted); TotalFiles %d\n", number - 1,
+                    by_flag[package::flag_patch],
+                    by_flag[package::flag_replace] + by_flag[package::flag_replace_alternate],
+                    by_flag[package::flag_delete], manifest.total_entries());
+        std::printf("Payload: %zu bytes, %zu records holding %llu bytes\n", payload.size(), records.size(),
+                    static_cast<unsigned long long>(record_bytes));
     }
     if (manifest.total_entries() != number - 1) ++problems;
     if (json) *json += ", \"problems\": " + std::to_string(problems);
@@ -280,21 +282,21 @@ int command_inspect(const std::string& path, bool as_json) {
             result = list_package(scratch, bytes(package.payload.begin(), package.payload.end()), json);
             std::printf("%s}\n", json_text.c_str());
         } else {
-        std::printf("Updater %s\n", shown(path).c_str());
-        std::vector<std::uint8_t> version = version_resource(image);
-        if (!version.empty())
-            std::printf("Version resource: %s %s, product %s %s\n",
-                        version_string(version, "FileDescription").c_str(),
-                        version_string(version, "FileVersion").c_str(),
-                        version_string(version, "ProductName").c_str(),
-                        version_string(version, "ProductVersion").c_str());
-        std::printf("Updater size: %zu bytes\n", image.size());
-        std::printf("Updater relaunch command: %s\n",
-                    has_command ? command : "(none: the status file has no [General] Command)");
-        print_accepted_builds();
-        std::printf("status.ini: %zu bytes\nmanifest.ini: %zu bytes\n", package.status.size(),
-                    package.manifest.size());
-        result = list_package(scratch, bytes(package.payload.begin(), package.payload.end()), nullptr);
+            std::printf("Updater %s\n", shown(path).c_str());
+            std::vector<std::uint8_t> version = version_resource(image);
+            if (!version.empty())
+                std::printf("Version resource: %s %s, product %s %s\n",
+                            version_string(version, "FileDescription").c_str(),
+                            version_string(version, "FileVersion").c_str(),
+                            version_string(version, "ProductName").c_str(),
+                            version_string(version, "ProductVersion").c_str());
+            std::printf("Updater size: %zu bytes\n", image.size());
+            std::printf("Updater relaunch command: %s\n",
+                        has_command ? command : "(none: the status file has no [General] Command)");
+            print_accepted_builds();
+            std::printf("status.ini: %zu bytes\nmanifest.ini: %zu bytes\n", package.status.size(),
+                        package.manifest.size());
+            result = list_package(scratch, bytes(package.payload.begin(), package.payload.end()), nullptr);
         }
     }
     remove_tree(scratch.substr(0, scratch.size() - 1));

@@ -159,7 +159,9 @@ struct command {
 };
 
 const command commands[] = {
-    {"build", "OLD NEW OUT [--build N] [--status TEMPLATE] [--dict-old DIR --dict-new DIR] [--jobs N] [--code-page N] [--quiet] [--json]",
+    {"build",
+     "OLD NEW OUT [--build N] [--status TEMPLATE] [--dict-old DIR --dict-new DIR] [--jobs N] [--code-page N] "
+     "[--quiet] [--json]",
      "make the package (status.ini, manifest.ini, payload.bin) that turns the installation OLD into NEW",
      "  --build N          the build number the package installs (required unless the status\n"
      "                     template has [Build] version)\n"

@@ -181,7 +181,8 @@ int apply_package(const package::manifest& manifest, const std::string& app_copy
             ++named;
             finding("failed: " + std::string(section.id == install::dict_section ? "dictionary: " : "") +
                     shown_name(destination) + " (entry " + std::to_string(number) + ", " + section.manifest_name +
-                    "): " + (said.empty() ? missing : missing.empty() ? said : missing + "; the updater said: " + said));
+                    "): " +
+                    (said.empty() ? missing : missing.empty() ? said : missing + "; the updater said: " + said));
         }
     }
     for (const told& t : boxes)
