@@ -6,19 +6,13 @@ every section folder, in subfolders, with section folders whose letter
 case differs between the two; optionally with dictionary folders.
 
 usage: make-installations.py OLD NEW [--size BYTES] [--seed N] [--exe FILE]
-                             [--new-exe FILE] [--exe-sum HEX]
+                             [--new-exe FILE] [--exe-sum HEX|none]
                              [--dict-old DIR --dict-new DIR]
 
---size   size of the larger files (default 16384); the smaller ones are
-         an eighth of it. The whole of NEW is about 12 times this.
---exe    the file to put in OLD's Pelora9.exe slot, for instance a build
-         whose byte sum the updater accepts; NEW's Pelora9.exe is then an
-         edited copy of it. Without it both are generated.
---new-exe  the file to put in NEW's Pelora9.exe slot instead, for instance
-         a program that must still run once the update has patched it.
---exe-sum  bytes are appended to OLD's Pelora9.exe until its byte sum (each
-         byte taken as signed, modulo 2^32) is HEX, for instance one that
-         the updater accepts (ff is the cheapest: the table's free slots).
+By default OLD's Pelora9.exe is one the updater accepts: bytes are appended
+to it until its byte sum is the nearest of the accepted builds' sums
+(install/locate_application.h), so that plpack build, verify and the
+updater take OLD as an installed Pelora 9.
 
 The same arguments make the same bytes on every machine. OLD and NEW must
 not exist yet.
@@ -27,6 +21,9 @@ import argparse
 import os
 import random
 import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import accepted_exe  # noqa: E402
 
 WORDS = ("Pelora layer brush symbol filter drawing page the a of to and in "
          "colour ink path node curve fill stroke gradient").split()
@@ -114,7 +111,10 @@ def build(args):
             exe = f.read()
     else:
         exe = binary(rng, big)
-    if args.exe_sum is not None:
+    if args.exe_sum is None:
+        exe += min((accepted_exe.padding(byte_sum(exe), target) for target in accepted_exe.accepted_sums()),
+                   key=len)
+    elif args.exe_sum != "none":
         exe = with_byte_sum(exe, args.exe_sum)
     changed("Pelora9.exe", "Pelora9.exe", exe, edits=20)
     if args.new_exe:
@@ -166,16 +166,31 @@ def build(args):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    parser.add_argument("old")
-    parser.add_argument("new")
-    parser.add_argument("--size", type=int, default=16384)
-    parser.add_argument("--seed", type=int, default=1)
-    parser.add_argument("--exe")
-    parser.add_argument("--new-exe")
-    parser.add_argument("--exe-sum", type=lambda text: int(text, 16) & 0xFFFFFFFF)
-    parser.add_argument("--dict-old")
-    parser.add_argument("--dict-new")
+    parser = argparse.ArgumentParser(
+        description=__doc__.split("\n\n")[0],
+        epilog="The same arguments make the same bytes on every machine. OLD and NEW must not exist yet.")
+    parser.add_argument("old", metavar="OLD", help="the installation before the update (made here)")
+    parser.add_argument("new", metavar="NEW", help="the installation after the update (made here)")
+    parser.add_argument("--size", type=int, default=16384, metavar="BYTES",
+                        help="size of the larger files (default 16384); the smaller ones are an eighth of it, "
+                             "and the whole of NEW is about 12 times this")
+    parser.add_argument("--seed", type=int, default=1, metavar="N",
+                        help="seed of the generator (default 1): another seed, other bytes")
+    parser.add_argument("--exe", metavar="FILE",
+                        help="the file to put in OLD's Pelora9.exe slot (NEW's is an edited copy of it); "
+                             "without it both are generated")
+    parser.add_argument("--new-exe", metavar="FILE",
+                        help="the file to put in NEW's Pelora9.exe slot instead, for instance a program "
+                             "that must still run once the update has patched it")
+    parser.add_argument("--exe-sum", metavar="HEX|none",
+                        type=lambda text: text if text == "none" else int(text, 16) & 0xFFFFFFFF,
+                        help="append bytes to OLD's Pelora9.exe until its byte sum (each byte taken as "
+                             "signed, modulo 2^32) is HEX; default: the nearest sum the updater accepts; "
+                             "none: leave the file as it is (the updater will then refuse OLD)")
+    parser.add_argument("--dict-old", metavar="DIR",
+                        help="also make a dictionary folder before the update here (with --dict-new)")
+    parser.add_argument("--dict-new", metavar="DIR",
+                        help="and the dictionary folder after the update here (with --dict-old)")
     args = parser.parse_args()
     if bool(args.dict_old) != bool(args.dict_new):
         parser.error("--dict-old and --dict-new go together")

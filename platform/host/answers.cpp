@@ -2,7 +2,10 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <mutex>
 #include <vector>
@@ -15,11 +18,15 @@ std::vector<std::string> answers;
 std::size_t next_line = 0;
 bool loaded = false;
 
-void load_answers() {
-    loaded = true;
+const char* answers_file() {
     const char* file = std::getenv("PLUPDATE_ANSWERS");
-    if (!file || !*file) return;
+    return file && *file ? file : nullptr;
+}
+
+void load_answers(const char* file) {
+    loaded = true;
     std::ifstream in(file, std::ios::binary);
+    if (!in) answers_failed(std::string("cannot be read (") + std::strerror(errno) + ")");
     for (std::string line; std::getline(in, line);) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         answers.push_back(line);
@@ -27,16 +34,25 @@ void load_answers() {
 }
 }  // namespace
 
-std::optional<std::string> next_answer() {
+void answers_failed(const std::string& what) {
+    const char* file = answers_file();
+    std::fprintf(stderr, "The answers file %s (PLUPDATE_ANSWERS) %s; the run ends here.\n", file ? file : "",
+                 what.c_str());
+    std::fflush(stderr);
+    std::_Exit(3);
+}
+
+std::optional<std::string> next_answer(const char* asked) {
     std::lock_guard lock(answers_mutex);
-    if (!loaded) load_answers();
-    if (next_line >= answers.size()) return std::nullopt;
+    const char* file = answers_file();
+    if (!file) return std::nullopt;
+    if (!loaded) load_answers(file);
+    if (next_line >= answers.size())
+        answers_failed("has no answer left for " + std::string(asked) + " (it holds " +
+                       std::to_string(answers.size()) + ")");
     return answers[next_line++];
 }
 
-bool can_ask_person() {
-    const char* file = std::getenv("PLUPDATE_ANSWERS");
-    return !(file && *file) && isatty(STDIN_FILENO);
-}
+bool can_ask_person() { return !answers_file() && isatty(STDIN_FILENO); }
 
 }  // namespace platform::host

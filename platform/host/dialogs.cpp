@@ -1,6 +1,6 @@
 // The host's open-file dialog: the next line of PLUPDATE_ANSWERS (a path,
-// Windows or host form, or "cancel"), else a person at a terminal, else
-// cancelled. As the real dialog accepts only an existing file, a path that
+// Windows or host form, or "cancel"; a file whose lines are used up ends the
+// run), else a person at a terminal, else cancelled. As the real dialog accepts only an existing file, a path that
 // names none is reported on standard error and the next answer is taken.
 #include <strings.h>
 
@@ -21,7 +21,8 @@ bool open_file_dialog(const char* description, const char* pattern, char* buffer
     for (;;) {
         host::note_console_output();
         std::fprintf(stderr, "Open %s (%s): ", description, pattern);
-        std::optional<std::string> answer = host::next_answer();
+        std::optional<std::string> answer =
+            host::next_answer((std::string("the open-file dialog for ") + description).c_str());
         if (answer) {
             std::fprintf(stderr, "%s\n", answer->c_str());
         } else if (host::can_ask_person()) {

@@ -1,6 +1,10 @@
 // Message boxes on the host: one line "caption: text" on standard error,
 // answered from PLUPDATE_ANSWERS, by a person at a terminal, or by default
-// (OK goes on, a Yes/No question gets No).
+// (OK goes on, a Yes/No question gets No), then a line "[answered WORD]"
+// (or "[WORD by default]") with the answer used. A scripted answer that is
+// not one of the box's buttons ends the run.
+#include <strings.h>
+
 #include <cstdio>
 #include <iostream>
 #include <mutex>
@@ -12,6 +16,17 @@
 
 namespace platform::native {
 
+namespace {
+const char* answer_word(box_answer answer) {
+    switch (answer) {
+        case box_answer::ok: return "ok";
+        case box_answer::yes: return "yes";
+        case box_answer::no: return "no";
+    }
+    return "?";
+}
+}  // namespace
+
 box_answer message_box(const char* text, const char* caption, box_buttons buttons) {
     static std::mutex console;
     std::lock_guard lock(console);
@@ -22,16 +37,29 @@ box_answer message_box(const char* text, const char* caption, box_buttons button
     std::fflush(stderr);
     host::note_console_output();
 
-    std::optional<std::string> answer = host::next_answer();
-    if (!answer && host::can_ask_person()) {
-        std::fprintf(stderr, buttons == box_buttons::ok ? "[press Enter] " : "[yes/no] ");
+    const bool yes_no = buttons == box_buttons::yes_no;
+    box_answer chosen = yes_no ? box_answer::no : box_answer::ok;
+    if (std::optional<std::string> scripted = host::next_answer(("the box \"" + line + "\"").c_str())) {
+        const char* word = scripted->c_str();
+        if (!yes_no && strcasecmp(word, "ok") == 0) chosen = box_answer::ok;
+        else if (yes_no && strcasecmp(word, "yes") == 0) chosen = box_answer::yes;
+        else if (yes_no && strcasecmp(word, "no") == 0) chosen = box_answer::no;
+        else
+            host::answers_failed("answers \"" + *scripted + "\" to the box \"" + line + "\", which takes " +
+                                 (yes_no ? "yes or no" : "ok"));
+        std::fprintf(stderr, "[answered %s]\n", answer_word(chosen));
+    } else if (host::can_ask_person()) {
+        std::fprintf(stderr, yes_no ? "[yes/no] " : "[press Enter] ");
         std::fflush(stderr);
         std::string typed;
-        if (std::getline(std::cin, typed)) answer = typed;
+        if (std::getline(std::cin, typed) && yes_no && !typed.empty() && (typed[0] == 'y' || typed[0] == 'Y'))
+            chosen = box_answer::yes;
+        std::fprintf(stderr, "[answered %s]\n", answer_word(chosen));
+    } else {
+        std::fprintf(stderr, "[%s by default]\n", answer_word(chosen));
     }
-    if (buttons == box_buttons::ok) return box_answer::ok;
-    if (answer && !answer->empty() && ((*answer)[0] == 'y' || (*answer)[0] == 'Y')) return box_answer::yes;
-    return box_answer::no;
+    std::fflush(stderr);
+    return chosen;
 }
 
 }  // namespace platform::native

@@ -360,6 +360,31 @@ status_is "CurStat=3 "
 work_folder_is "PLUpdate.ini "
 end_case
 
+# The host's scripted answers: the answer used is shown under each box, and
+# a script that cannot answer a box (no file, a word the box does not take,
+# no line left) ends the run with exit code 3 and a line naming the file,
+# before anything is changed. Case: ANSWER_LINES|EXIT|WORDS (FILE stands
+# for the answers file's path).
+if [ "$kind" = host ]; then
+  while IFS='|' read -r lines want words; do
+    start_case "answers-${lines:-none}"
+    answers=$dir/answers
+    if [ "$lines" = missing ]; then answers=$dir/no-such-answers; else printf '%s\n' "$lines" | tr , '\n' | sed '/^$/d' >"$answers"; fi
+    words=${words//FILE/$answers}
+    PLUPDATE_ANSWERS=$answers "$updater" >"$dir/output" 2>&1
+    status=$?
+    [ $status = "$want" ] && pass "exit code $status" || fail "exit code $status, $want expected"
+    if grep -qF -- "$words" "$dir/output"; then pass "says \"$words\""; else fail "does not say \"$words\": $(cat "$dir/output")"; fi
+    [ "$want" = 0 ] || installation_is old
+    end_case
+  done <<'EOF'
+no|0|[answered no]
+missing|3|The answers file FILE (PLUPDATE_ANSWERS) cannot be read (No such file or directory); the run ends here.
+maybe|3|answers "maybe" to the box "Pelora Updater: Do you want to backup your existing Pelora?", which takes yes or no
+|3|has no answer left for the box "Pelora Updater: Do you want to backup your existing Pelora?" (it holds 0)
+EOF
+fi
+
 # Stopped at once (as by a power loss) while preparing and while committing,
 # then run again: the second run ends the update, whatever the first left.
 # The sample's run has 15 points before its journal and 16 in its commit.

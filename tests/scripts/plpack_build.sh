@@ -322,12 +322,50 @@ grep -q '^DownloadUrl=x' "$work/pkg-template/status.ini" || fail "template: rele
 # OLD's executable with a byte sum the updater does not take: a warning.
 # The slot filled by the caller: NEW's executable is an edited copy.
 printf 'not a known build' >"$work/unknown.exe"
-python3 "$make_installations" "$work/old2" "$work/new2" --exe "$work/unknown.exe" --size 64 ||
-  fail "generator with --exe and --size 64"
+python3 "$make_installations" "$work/old2" "$work/new2" --exe "$work/unknown.exe" --exe-sum none --size 64 ||
+  fail "generator with --exe, --exe-sum none and --size 64"
 cmp -s "$work/unknown.exe" "$work/old2/Pelora9.exe" || fail "generator: --exe not copied into OLD"
 run unknown build "$work/old2" "$work/new2" "$work/pkg2" --build 1
 expect_rc unknown 0
 expect_message unknown "which is not one the updater accepts"
+# By default the generator makes OLD's executable (its own or --exe's) one
+# the updater accepts, as a real build's: no warning.
+for exe in "" "--exe $work/unknown.exe"; do
+  rm -rf "$work/old3" "$work/new3" "$work/pkg3"
+  python3 "$make_installations" "$work/old3" "$work/new3" $exe --size 64 || fail "generator $exe"
+  run accepted build "$work/old3" "$work/new3" "$work/pkg3" --build 1
+  expect_rc accepted 0
+  grep -q "updater accepts" "$work/accepted.err" && fail "generator $exe: OLD's executable not accepted: $(cat "$work/accepted.err")"
+done
+
+# --quiet prints nothing but errors (the warning about OLD2's executable and
+# the progress included); --json prints one JSON object on stdout. NEW2b
+# differs from NEW2 in one file, which verify names. Case:
+# EXIT | STDOUT (json: parses, and holds WORDS; empty; or WORDS) | WORDS | ARGS
+cp -r "$work/new2" "$work/new2b" && printf 'x' >>"$work/new2b/ReadMe.txt"
+while IFS='|' read -r code out words args; do
+  code=$(echo $code) out=$(echo $out) words=$(echo $words) args=$(echo "$args" | sed "s|@|$work|g")
+  # shellcheck disable=SC2086
+  run mode $args
+  expect_rc mode "$code"
+  case $out in
+    json) python3 -m json.tool "$work/mode.out" >/dev/null || fail "$args: not one JSON object: $(cat "$work/mode.out")"
+          grep -qF -- "$words" "$work/mode.out" || fail "$args: no '$words' in: $(cat "$work/mode.out")" ;;
+    empty) [ ! -s "$work/mode.out" ] || fail "$args: printed: $(cat "$work/mode.out")" ;;
+    *) grep -qF -- "$words" "$work/mode.out" || fail "$args: no '$words' in: $(cat "$work/mode.out")" ;;
+  esac
+  case "$code $args" in
+    "0 "*--quiet*) [ ! -s "$work/mode.err" ] || fail "$args: wrote to stderr: $(cat "$work/mode.err")" ;;
+  esac
+done <<'END'
+0 | empty |                                  | build @/old2 @/new2 @/pkg-quiet --build 1 --quiet
+0 | json  | "entries": {"total": 23,         | build @/old2 @/new2 @/pkg-json --build 1 --json
+0 | json  | "new_and_changed_bytes":         | build @/old2 @/new2 @/pkg-json --build 1 --json
+0 | empty |                                  | verify @/old2 @/new2 @/pkg-json --quiet
+0 | json  | {"ok": true, "failed_entries": 0, "differences": 0, "findings": []} | verify @/old2 @/new2 @/pkg-json --json
+1 | words | differs: ReadMe.txt              | verify @/old2 @/new2b @/pkg-json --quiet
+1 | json  | {"ok": false, "failed_entries": 0, "differences": 1, "findings": ["differs: ReadMe.txt"]} | verify @/old2 @/new2b @/pkg-json --json
+END
 
 for args in "build" "build $work/old $work/new" "build $work/old $work/new $work/x --jobs 0" \
   "build $work/old $work/new $work/x --dict-old $work/old" "verify $work/old $work/new" "build $work/old $work/new $work/x --bogus"; do

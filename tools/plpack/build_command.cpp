@@ -50,6 +50,7 @@ struct options {
     long build = -1;
     unsigned jobs = 0;
     int code_page = formats::default_code_page;
+    bool quiet = false, json = false;
 };
 
 void warn_unless_accepted(const std::string& old_folder) {
@@ -65,7 +66,7 @@ void warn_unless_accepted(const std::string& old_folder) {
         std::fprintf(stderr,
                      "plpack: warning: %s has the byte sum %08x, which is not one the updater accepts; "
                      "the updater will refuse this installation (a test installation made by "
-                     "tools/make-installations.py gets an accepted one with --exe-sum)\n",
+                     "tools/make-installations.py makes an accepted one unless given --exe-sum)\n",
                      shown(exe).c_str(), sum);
     }
 }
@@ -116,6 +117,10 @@ std::string parse(int argc, char** argv, options* o) {
         std::string a = argv[i];
         if (a.size() < 2 || a[0] != '-') {
             positional.push_back(folder_argument(argv[i]));
+            continue;
+        }
+        if (a == "--quiet" || a == "--json") {
+            (a == "--quiet" ? o->quiet : o->json) = true;
             continue;
         }
         if (a != "--build" && a != "--jobs" && a != "--status" && a != "--dict-old" && a != "--dict-new" &&
@@ -220,7 +225,7 @@ int command_build(int argc, char** argv) {
         std::fprintf(stderr, "plpack: no package written\n");
         return 1;
     }
-    warn_unless_accepted(o.old_folder);
+    if (!o.quiet) warn_unless_accepted(o.old_folder);
 
     // The status file is made first, in a scratch folder, so that a template
     // it cannot take stops the build before the long part.
@@ -235,7 +240,7 @@ int command_build(int argc, char** argv) {
     if (!status_made) return 1;
 
     build::progress done;
-    build::run_jobs(&found.items, o.jobs, &done);
+    build::run_jobs(&found.items, o.jobs, &done, o.quiet);
 
     std::vector<builder::manifest_entry> entries;
     std::vector<const build::item*> entry_items;
@@ -285,12 +290,6 @@ int command_build(int argc, char** argv) {
 
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::size_t records = entries.size() - static_cast<std::size_t>(by_flag[package::flag_delete]);
-    std::printf("plpack: package written to %s\n", shown(o.out_folder).c_str());
-    std::printf("  entries: %zu (%d patched, %d replaced, %d deleted); %d files unchanged\n", entries.size(),
-                by_flag[package::flag_patch], by_flag[package::flag_replace], by_flag[package::flag_delete],
-                by_flag[0]);
-    std::printf("  payload: %s bytes in %zu records; NEW holds %s bytes\n", thousands(payload.size()).c_str(),
-                records, thousands(done.bytes).c_str());
     // What the package saves against sending the new and changed files
     // whole.
     std::uint64_t carried = 0;
@@ -298,6 +297,24 @@ int command_build(int argc, char** argv) {
         if (it->flag != package::flag_delete) carried += it->new_size;
     double payload_bytes = static_cast<double>(payload.size()), carried_bytes = static_cast<double>(carried);
     double saved = carried > 0 ? 100.0 * (1.0 - payload_bytes / carried_bytes) : 0.0;
+    if (o.json) {
+        std::printf("{\"package\": %s, \"entries\": {\"total\": %zu, \"patched\": %d, \"replaced\": %d, "
+                    "\"deleted\": %d, \"unchanged\": %d}, \"payload_bytes\": %zu, \"records\": %zu, "
+                    "\"new_bytes\": %llu, \"new_and_changed_bytes\": %llu, \"saved_percent\": %.1f, "
+                    "\"seconds\": %.1f, \"jobs\": %u}\n",
+                    json_string(shown(o.out_folder)).c_str(), entries.size(), by_flag[package::flag_patch],
+                    by_flag[package::flag_replace], by_flag[package::flag_delete], by_flag[0], payload.size(),
+                    records, static_cast<unsigned long long>(done.bytes.load()),
+                    static_cast<unsigned long long>(carried), saved, seconds, o.jobs);
+        return 0;
+    }
+    if (o.quiet) return 0;
+    std::printf("plpack: package written to %s\n", shown(o.out_folder).c_str());
+    std::printf("  entries: %zu (%d patched, %d replaced, %d deleted); %d files unchanged\n", entries.size(),
+                by_flag[package::flag_patch], by_flag[package::flag_replace], by_flag[package::flag_delete],
+                by_flag[0]);
+    std::printf("  payload: %s bytes in %zu records; NEW holds %s bytes\n", thousands(payload.size()).c_str(),
+                records, thousands(done.bytes).c_str());
     std::printf("  download: %.2f MB of payload for %.2f MB of new and changed files: %.2f MB (%.1f%%) saved\n",
                 payload_bytes / 1e6, carried_bytes / 1e6, (carried_bytes - payload_bytes) / 1e6, saved);
     std::printf("  time: %.1f s with %u job%s\n", seconds, o.jobs, o.jobs == 1 ? "" : "s");

@@ -71,7 +71,7 @@ void make_entry(item* it) {
 
 }  // namespace
 
-void run_jobs(std::vector<item>* items, unsigned jobs, progress* done) {
+void run_jobs(std::vector<item>* items, unsigned jobs, progress* done, bool quiet) {
     std::atomic<std::size_t> next{0};
     auto worker = [&] {
         for (std::size_t i = next++; i < items->size(); i = next++) {
@@ -83,7 +83,7 @@ void run_jobs(std::vector<item>* items, unsigned jobs, progress* done) {
     std::vector<std::thread> threads;
     for (unsigned j = 0; j < jobs; ++j) threads.emplace_back(worker);
 
-    bool terminal = platform::error_output_is_terminal();
+    bool terminal = !quiet && platform::error_output_is_terminal();
     while (done->files < items->size()) {
         if (terminal)
             std::fprintf(stderr, "\rplpack: %zu of %zu files, %.1f MB", done->files.load(), items->size(),

@@ -58,7 +58,7 @@ struct progress {
 
 // Makes the entry of every item with `jobs` threads: unchanged (flag 0),
 // a patch, a replacement or a deletion, with its compressed content, or
-// an error. Shows the progress on a terminal.
-void run_jobs(std::vector<item>* items, unsigned jobs, progress* done);
+// an error. Shows the progress on a terminal unless `quiet`.
+void run_jobs(std::vector<item>* items, unsigned jobs, progress* done, bool quiet);
 
 }  // namespace plpack::build

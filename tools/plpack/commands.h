@@ -15,9 +15,9 @@ int command_build(int argc, char** argv);
 // with the updater's own file pass and compares the result with NEW.
 // argv holds the arguments after "verify".
 int command_verify(int argc, char** argv);
-// inspect PACKAGE-or-UPDATER: what a package folder or a built updater
-// carries.
-int command_inspect(const std::string& path);
+// inspect PACKAGE-or-UPDATER [--json]: what a package folder or a built
+// updater carries, as a table or as one JSON object.
+int command_inspect(const std::string& path, bool json);
 // attach UPDATER PACKAGE OUT: OUT becomes UPDATER carrying the package
 // folder PACKAGE instead of its own.
 int command_attach(const std::string& updater, const std::string& package, const std::string& out);
@@ -63,6 +63,9 @@ bool copy_tree(const std::string& from, const std::string& to);
 void remove_tree(const std::string& folder);
 // A new, empty folder under the temporary folder, ending with a backslash.
 std::string make_scratch_folder(const char* prefix);
+
+// `text` as a JSON string, quoted; `text` is UTF-8, as names are shown.
+std::string json_string(const std::string& text);
 
 // A path as the user typed it, in the form the platform layer takes, and
 // without a trailing backslash.

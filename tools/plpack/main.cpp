@@ -128,7 +128,20 @@ int run_bytesum(std::span<const path_arg> a) { return command_bytesum(a[0]); }
 int run_manifest(std::span<const path_arg> a) { return plpack::command_manifest(a[0].path); }
 int run_compress(std::span<const path_arg> a) { return plpack::command_compress(a[0].path, a[1].path); }
 int run_diff(std::span<const path_arg> a) { return plpack::command_diff(a[0].path, a[1].path, a[2].path); }
-int run_inspect(std::span<const path_arg> a) { return plpack::command_inspect(a[0].path); }
+int run_inspect(int argc, char** argv) {
+    bool json = false;
+    std::vector<const char*> paths;
+    for (int i = 0; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--json") json = true;
+        else if (a.size() > 1 && a[0] == '-') return plpack::usage_error("inspect", "unknown option " + a);
+        else paths.push_back(argv[i]);
+    }
+    if (paths.size() != 1)
+        return plpack::usage_error("inspect", "inspect takes 1 argument (PACKAGE-or-UPDATER), not " +
+                                                  std::to_string(paths.size()));
+    return plpack::command_inspect(platform::path_from_command_line(paths[0]), json);
+}
 int run_attach(std::span<const path_arg> a) { return plpack::command_attach(a[0].path, a[1].path, a[2].path); }
 
 // One row per command: what help prints and what runs it. A command with
@@ -146,7 +159,9 @@ struct command {
 };
 
 const command commands[] = {
-    {"build", "OLD NEW OUT [--build N] [--status TEMPLATE] [--dict-old DIR --dict-new DIR] [--jobs N] [--code-page N]",
+    {"build",
+     "OLD NEW OUT [--build N] [--status TEMPLATE] [--dict-old DIR --dict-new DIR] [--jobs N] [--code-page N] "
+     "[--quiet] [--json]",
      "make the package (status.ini, manifest.ini, payload.bin) that turns the installation OLD into NEW",
      "  --build N          the build number the package installs (required unless the status\n"
      "                     template has [Build] version)\n"
@@ -157,23 +172,27 @@ const command commands[] = {
      "  --code-page N      the Windows ANSI code page of the systems the updater will run on,\n"
      "                     which the manifest's names are written in: 1250, 1251 or 1252\n"
      "                     (default 1252); a name it cannot spell is refused\n"
+     "  --quiet            print nothing but errors: no progress, warnings or summary\n"
+     "  --json             print the summary as one JSON object on standard output\n"
      "OUT is written as a new folder beside it and renamed into place when complete; an OUT\n"
      "that exists must be an earlier package, which is replaced whole. OUT may not lie inside\n"
      "OLD or NEW, and NEW must hold Pelora9.exe when OLD does. Host build only.",
      "plpack build old new pkg --build 910", 0, nullptr, plpack::command_build},
-    {"verify", "OLD NEW PACKAGE [--dict-old DIR --dict-new DIR] [--code-page N]",
+    {"verify", "OLD NEW PACKAGE [--dict-old DIR --dict-new DIR] [--code-page N] [--quiet] [--json]",
      "apply PACKAGE to a copy of OLD with the updater's own file pass; succeed when that gives NEW",
      "  --dict-old DIR, --dict-new DIR\n"
      "                     the dictionary folders, needed when the package changes dictionaries\n"
      "  --code-page N      the code page the package's names are written in (default 1252);\n"
      "                     on Windows it must be the system's own\n"
+     "  --quiet            print only the findings and errors, not the success line\n"
+     "  --json             print the outcome and the findings as one JSON object\n"
      "Every file is compared whole; each entry that fails and each file that differs, is\n"
      "missing or is unexpected is named.",
      "plpack verify old new pkg", 0, nullptr, plpack::command_verify},
-    {"inspect", "PACKAGE-or-UPDATER", "what a package folder or a built updater (Windows or host) carries",
+    {"inspect", "PACKAGE-or-UPDATER [--json]", "what a package folder or a built updater (Windows or host) carries",
      "Shows the build the package installs, every entry with its flag, compressed file and sizes,\n"
      "and fails when the manifest and the payload disagree.",
-     "plpack inspect pkg", 1, run_inspect, nullptr},
+     "plpack inspect pkg", 1, nullptr, run_inspect},
     {"release", "OLD NEW --updater EXE -o OUT [--build N] [--dict-old DIR --dict-new DIR] [--sign-cert C [--sign-key K] [--timestamp URL]]",
      "build, verify, attach and sign in one step; OUT appears only when every step succeeds", nullptr,
      "plpack release old new --build 910 --updater PLUpdate.exe -o PLUpdate-910.exe", 0, nullptr,

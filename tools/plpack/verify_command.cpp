@@ -29,6 +29,15 @@ std::string lower(std::string text) {
     return text;
 }
 
+// Where findings go: printed one a line on standard output, or, with
+// --json, kept for the one object printed at the end.
+std::vector<std::string>* kept_findings = nullptr;
+
+void finding(const std::string& line) {
+    if (kept_findings) kept_findings->push_back(line);
+    else std::printf("%s\n", line.c_str());
+}
+
 // Compares the files below `result` with those below `expected`, names
 // without regard to letter case as on Windows. Prints each difference with
 // `label` before the relative path; returns how many there were.
@@ -41,20 +50,20 @@ int compare_trees(const std::string& result, const std::string& expected, const 
     for (const std::string& f : want.files) {
         auto at = got_files.find(lower(f));
         if (at == got_files.end()) {
-            std::printf("missing: %s%s\n", label.c_str(), shown_name(f).c_str());
+            finding("missing: " + label + shown_name(f));
             ++differences;
             continue;
         }
         compare_outcome compared = compare_files(result + "\\" + at->second, expected + "\\" + f);
         if (compared != compare_outcome::same) {
-            std::printf("%s: %s%s\n", compared == compare_outcome::differ ? "differs" : "unreadable", label.c_str(),
-                        shown_name(f).c_str());
+            finding(std::string(compared == compare_outcome::differ ? "differs" : "unreadable") + ": " + label +
+                    shown_name(f));
             ++differences;
         }
         got_files.erase(at);
     }
     for (const auto& [key, f] : got_files) {
-        std::printf("unexpected: %s%s\n", label.c_str(), shown_name(f).c_str());
+        finding("unexpected: " + label + shown_name(f));
         ++differences;
     }
     return differences;
@@ -63,6 +72,7 @@ int compare_trees(const std::string& result, const std::string& expected, const 
 struct arguments {
     std::string old_folder, new_folder, package_folder, dict_old, dict_new;
     int code_page = formats::default_code_page;
+    bool quiet = false, json = false;
 };
 
 // Reads the arguments after "verify"; the problem with them, naming the
@@ -73,6 +83,10 @@ std::string parse(int argc, char** argv, arguments* a) {
         std::string arg = argv[i];
         if (arg.size() < 2 || arg[0] != '-') {
             positional.push_back(folder_argument(argv[i]));
+            continue;
+        }
+        if (arg == "--quiet" || arg == "--json") {
+            (arg == "--quiet" ? a->quiet : a->json) = true;
             continue;
         }
         if (arg != "--dict-old" && arg != "--dict-new" && arg != "--code-page") return "unknown option " + arg;
@@ -165,15 +179,15 @@ int apply_package(const package::manifest& manifest, const std::string& app_copy
             }
             if (said.empty() && missing.empty()) continue;
             ++named;
-            std::printf("failed: %s%s (entry %d, %s): %s\n", section.id == install::dict_section ? "dictionary: " : "",
-                        shown_name(destination).c_str(), number, section.manifest_name,
-                        (said.empty() ? missing : missing.empty() ? said : missing + "; the updater said: " + said)
-                            .c_str());
+            finding("failed: " + std::string(section.id == install::dict_section ? "dictionary: " : "") +
+                    shown_name(destination) + " (entry " + std::to_string(number) + ", " + section.manifest_name +
+                    "): " +
+                    (said.empty() ? missing : missing.empty() ? said : missing + "; the updater said: " + said));
         }
     }
     for (const told& t : boxes)
         if (t.entry >= number)
-            std::printf("failed: the commit: %s\n", without_copies(t.text, app_copy, dictionary_copy).c_str());
+            finding("failed: the commit: " + without_copies(t.text, app_copy, dictionary_copy));
     return std::max(failed, named);
 }
 
@@ -216,9 +230,18 @@ int verify(const arguments& a, const std::string& scratch) {
         return 1;
     }
 
+    std::vector<std::string> findings;
+    if (a.json) kept_findings = &findings;
     int failed = apply_package(manifest, app_copy, dictionary_copy);
     int differences = compare_trees(app_copy, a.new_folder, "");
     if (!a.dict_old.empty()) differences += compare_trees(dictionary_copy, a.dict_new, "dictionary: ");
+    kept_findings = nullptr;
+    if (a.json) {
+        std::string list;
+        for (const std::string& f : findings) list += (list.empty() ? "" : ", ") + json_string(f);
+        std::printf("{\"ok\": %s, \"failed_entries\": %d, \"differences\": %d, \"findings\": [%s]}\n",
+                    failed == 0 && differences == 0 ? "true" : "false", failed, differences, list.c_str());
+    }
     if (failed > 0)
         std::fprintf(stderr, "plpack: %d entr%s of the package failed\n", failed, failed == 1 ? "y" : "ies");
     if (differences > 0) {
@@ -227,7 +250,7 @@ int verify(const arguments& a, const std::string& scratch) {
         return 1;
     }
     if (failed > 0) return 1;
-    std::printf("plpack: the package turns OLD into NEW\n");
+    if (!a.quiet && !a.json) std::printf("plpack: the package turns OLD into NEW\n");
     return 0;
 }
 
