@@ -42,10 +42,10 @@ print(stored, total + len(data), struct.unpack_from("<I", data, directories + 36
 PY
 }
 
-# pe_resources FILE: every resource of a PE file but the package's, one
-# line each: type/name/language, size, code page, digest of the data.
+# pe_resources FILE: every resource of a PE file but the package's and the
+# version resource (checked on its own), one line each: type/name/language, size, code page, digest of the data.
 pe_resources() {
-  python3 - "$1" <<'PY' | grep -v '^DATA/100[012]/'
+  python3 - "$1" <<'PY' | grep -v -e '^DATA/100[012]/' -e '^16/'
 import struct, sys, hashlib
 d = open(sys.argv[1], "rb").read()
 pe = struct.unpack_from("<I", d, 0x3C)[0]; opt = pe + 24
@@ -128,6 +128,9 @@ check_attached() {
   [ "$3" = 0 ] || fail "$4: a certificate table of $3 bytes is left"
   pe_resources "$attached" >"$work/kept.out"
   diff "$work/kept.expected" "$work/kept.out" >&2 || fail "$4: the updater's other resources changed"
+  if [ "$(pe_version "$updater")" != none ]; then
+    [ "$(pe_version "$attached")" = "905.0 905" ] || fail "$4: the version resource says $(pe_version "$attached"), not 905"
+  fi
 }
 
 run first attach "$updater" "$package" "$work/first.exe"
