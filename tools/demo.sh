@@ -131,9 +131,8 @@ else
 fi
 
 step "What happened"
-manifest=$demo/package/manifest.ini
-count() { tr -d '\r' <"$manifest" | grep -c "^File[0-9]*Flag=$1\$" || true; }
-echo "entries: $(count 1) patched, $(($(count 2) + $(count 4))) replaced, $(count 3) deleted"
+# The entries of the package the updater carries, as plpack reads them.
+"$plpack" inspect "$updater" | grep -E '^(Version resource|Entries):' || true
 started=$(tr -d '\r' 2>/dev/null <"$app/plapp-started.txt" || true)
 rm -f "$app/plapp-started.txt"  # plapp's record of its starts belongs to no release
 backup="$app/Backup"
