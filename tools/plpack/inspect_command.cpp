@@ -94,75 +94,53 @@ int list_package(const std::string& folder, const bytes& payload, std::string* j
             std::string destination, cab;
             int flag = manifest.read_entry(section, number, &destination, &cab);
             if (flag >= 1 && flag <= 4) ++by_flag[flag];
+            // What the entry names, checked once for both listings.
+            bool carries = flag >= 1 && flag <= 4 && flag != package::flag_delete;
+            auto at = carries ? records.find(lower(cab)) : records.end();
+            record* held = at != records.end() ? &at->second : nullptr;
+            if (held) held->named = true;
+            std::string sha256;
+            unsigned long long size = 0;
+            using content_keys = package::manifest::content_keys;
+            content_keys content =
+                held ? manifest.read_new_content(section, number, &sha256, &size) : content_keys::none;
+            if (carries && (!held || !held->szdd)) ++problems;
+            if (content == content_keys::malformed) ++problems;
+
             if (json) {
                 json_entries += std::string(json_entries.empty() ? "" : ", ") +
                                 "{\"section\": " + json_string(section) + ", \"entry\": " + std::to_string(number) +
                                 ", \"flag\": " + std::to_string(flag) +
                                 ", \"action\": " + json_string(flag_text(flag).substr(2)) +
                                 ", \"destination\": " + json_string(shown_name(destination));
-                auto at = records.find(lower(cab));
-                if (flag != package::flag_delete && flag >= 1 && flag <= 4) {
-                    json_entries += ", \"compressed\": " + json_string(cab);
-                    if (at == records.end()) {
-                        json_entries += ", \"record\": null";
-                        ++problems;
-                    } else {
-                        at->second.named = true;
-                        json_entries += ", \"bytes\": " + std::to_string(at->second.size) + ", \"expanded\": " +
-                                        (at->second.szdd ? std::to_string(at->second.expanded) : "null");
-                        if (!at->second.szdd) ++problems;
-                        std::string sha256;
-                        unsigned long long size = 0;
-                        switch (manifest.read_new_content(section, number, &sha256, &size)) {
-                        case package::manifest::content_keys::none:
-                            break;
-                        case package::manifest::content_keys::present:
-                            json_entries += ", \"new_size\": " + std::to_string(size) +
-                                            ", \"new_sha256\": " + json_string(sha256);
-                            break;
-                        case package::manifest::content_keys::malformed:
-                            json_entries += ", \"new_content\": \"malformed\"";
-                            ++problems;
-                            break;
-                        }
-                    }
-                }
+                if (carries) json_entries += ", \"compressed\": " + json_string(cab);
+                if (carries && !held) json_entries += ", \"record\": null";
+                if (held)
+                    json_entries += ", \"bytes\": " + std::to_string(held->size) + ", \"expanded\": " +
+                                    (held->szdd ? std::to_string(held->expanded) : "null");
+                if (content == content_keys::present)
+                    json_entries +=
+                        ", \"new_size\": " + std::to_string(size) + ", \"new_sha256\": " + json_string(sha256);
+                if (content == content_keys::malformed) json_entries += ", \"new_content\": \"malformed\"";
                 json_entries += "}";
                 continue;
             }
-            if (flag == package::flag_delete || flag < 1 || flag > 4) {
+            if (!carries) {
                 std::printf("%-10s %5d %-9s  %-32s %-12s\n", section, number, flag_text(flag).c_str(),
                             shown_name(destination).c_str(), "-");
-                continue;
-            }
-            auto at = records.find(lower(cab));
-            if (at == records.end()) {
+            } else if (!held) {
                 std::printf("%-10s %5d %-9s  %-32s %-12s %10s\n", section, number, flag_text(flag).c_str(),
-                            shown_name(destination).c_str(),
-                            cab.c_str(), "(no record)");
-                ++problems;
-                continue;
+                            shown_name(destination).c_str(), cab.c_str(), "(no record)");
+            } else {
+                std::printf("%-10s %5d %-9s  %-32s %-12s %10u %10s\n", section, number, flag_text(flag).c_str(),
+                            shown_name(destination).c_str(), cab.c_str(), held->size,
+                            held->szdd ? std::to_string(held->expanded).c_str() : "not SZDD");
             }
-            at->second.named = true;
-            std::printf("%-10s %5d %-9s  %-32s %-12s %10u %10s\n", section, number, flag_text(flag).c_str(),
-                        shown_name(destination).c_str(),
-                        cab.c_str(), at->second.size,
-                        at->second.szdd ? std::to_string(at->second.expanded).c_str() : "not SZDD");
-            if (!at->second.szdd) ++problems;
-            std::string sha256;
-            unsigned long long size = 0;
-            switch (manifest.read_new_content(section, number, &sha256, &size)) {
-            case package::manifest::content_keys::none:
-                break;
-            case package::manifest::content_keys::present:
+            if (content == content_keys::present)
                 std::printf("%-10s %5s %-9s  new content: %llu bytes, SHA-256 %s\n", "", "", "", size, sha256.c_str());
-                break;
-            case package::manifest::content_keys::malformed:
+            if (content == content_keys::malformed)
                 std::printf("%-10s %5s %-9s  new content: File%dSHA256 or File%dSize is missing or malformed\n", "",
                             "", "", number, number);
-                ++problems;
-                break;
-            }
         }
     }
     std::uint64_t record_bytes = 0;
