@@ -32,8 +32,8 @@ bool flush_to_record(void* context, const std::uint8_t* bytes, std::size_t n) {
     return write_record(static_cast<file_record*>(context), bytes, static_cast<std::uint32_t>(n));
 }
 
-// The byte sum of the output as it lies on disk.
-bool output_sum(file_record* output, std::uint32_t* sum) {
+// The byte sum of the output as it lies on disk, and its digest.
+bool output_sum(file_record* output, std::uint32_t* sum, platform::digest_stream* digest) {
     if (!open_record(output, record_read)) return false;
     std::uint32_t left = record_size(output);
     bool ok = left != 0xFFFFFFFFu;
@@ -43,6 +43,7 @@ bool output_sum(file_record* output, std::uint32_t* sum) {
         std::uint32_t n = left < chunk.size() ? left : static_cast<std::uint32_t>(chunk.size());
         ok = read_record(output, chunk.data(), n);
         *sum = byte_sum({chunk.data(), n}, *sum);
+        if (digest && ok) platform::add_to_digest(digest, chunk.data(), n);
         left -= n;
     }
     close_record(output);
@@ -61,7 +62,8 @@ bool stored_checksum(file_record* patch, std::uint32_t* checksum) {
 
 }  // namespace
 
-patch_result apply_patch(file_record* patch, file_record* old_file, file_record* output) {
+patch_result apply_patch(file_record* patch, file_record* old_file, file_record* output,
+                         platform::digest_stream* digest) {
     std::vector<std::uint8_t> old_data, body;
     bool ok = open_record(old_file, record_read);
     if (ok) {
@@ -96,7 +98,7 @@ patch_result apply_patch(file_record* patch, file_record* old_file, file_record*
     if (!ok) return patch_result::failed;
 
     std::uint32_t sum = 0, checksum = 0;
-    if (!output_sum(output, &sum) || !stored_checksum(patch, &checksum)) return patch_result::failed;
+    if (!output_sum(output, &sum, digest) || !stored_checksum(patch, &checksum)) return patch_result::failed;
     return sum == checksum ? patch_result::verified : patch_result::checksum_mismatch;
 }
 

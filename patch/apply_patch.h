@@ -6,6 +6,7 @@
 #pragma once
 
 #include "patch/file_record.h"
+#include "platform/digest.h"
 
 namespace patch {
 
@@ -18,7 +19,9 @@ enum class patch_result {
 
 // Writes the new version to `output` and checks its byte sum against the
 // patch's. The old file is never touched; a partial or mismatching output
-// stays on disk.
-patch_result apply_patch(file_record* patch, file_record* old_file, file_record* output);
+// stays on disk. When `digest` is given, the output as read back for its
+// byte sum is added to it too.
+patch_result apply_patch(file_record* patch, file_record* old_file, file_record* output,
+                         platform::digest_stream* digest = nullptr);
 
 }  // namespace patch

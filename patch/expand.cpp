@@ -34,7 +34,7 @@ bool read_expanded_length(const char* source, std::uint32_t* length, bool* opene
 
 }  // namespace
 
-expand_result expand(const char* source, const char* destination) {
+expand_result expand(const char* source, const char* destination, platform::digest_stream* digest) {
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[copy_buffer_size]);
     if (!buffer) return expand_result::no_memory;
 
@@ -62,6 +62,7 @@ expand_result expand(const char* source, const char* destination) {
                     result = expand_result::write_failed;
                     break;
                 }
+                if (digest) platform::add_to_digest(digest, buffer.get(), take);
                 left -= take;
             }
             if (result == expand_result::ok && left > 0) result = expand_result::bad_data;

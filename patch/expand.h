@@ -1,6 +1,8 @@
 // Expansion of an SZDD-compressed file in the work folder.
 #pragma once
 
+#include "platform/digest.h"
+
 namespace patch {
 
 enum class expand_result : int {
@@ -16,7 +18,8 @@ enum class expand_result : int {
 // Expands source into destination (created, or truncated when it exists)
 // through the LZ expansion library, 32000 bytes at a time. Only ok deletes
 // the source; bad_data and write_failed also remove the incomplete
-// destination, so no truncated file is ever left in its place.
-expand_result expand(const char* source, const char* destination);
+// destination, so no truncated file is ever left in its place. When
+// `digest` is given, every byte written to the destination is added to it.
+expand_result expand(const char* source, const char* destination, platform::digest_stream* digest = nullptr);
 
 }  // namespace patch

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -13,6 +14,24 @@ struct file_digest {
     std::uint64_t size = 0;
     std::string sha256;  // 64 lower-case hex digits
 };
+
+// A digest taken piece by piece as data goes by, so that a file being
+// written need not be read again to be checked.
+struct digest_stream;
+struct digest_stream_deleter {
+    void operator()(digest_stream* stream) const;
+};
+using unique_digest_stream = std::unique_ptr<digest_stream, digest_stream_deleter>;
+
+// A new stream; null when the platform's cryptography fails.
+unique_digest_stream begin_digest();
+
+// Adds n bytes; a failure is remembered and reported by finish_digest.
+void add_to_digest(digest_stream* stream, const void* data, std::size_t n);
+
+// The size and digest of everything added; nothing when any step failed.
+// The stream is used up.
+std::optional<file_digest> finish_digest(digest_stream* stream);
 
 // The size and digest of the file at `path`; nothing when it cannot be
 // read whole.

@@ -3,7 +3,10 @@
 // deletions that survive a power loss.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace platform {
 
@@ -13,6 +16,18 @@ bool create_new_file(const char* path);
 
 // Writes the file's data through to the disk (FlushFileBuffers; fsync).
 bool flush_file(const char* path);
+
+// Starts writing the file's data to the disk without waiting for it, so
+// that its flush_file later finds little left to do (on the host; on
+// Windows nothing).
+void start_flush(const char* path);
+
+// How many files flush_files flushes at once.
+constexpr std::size_t flush_threads = 8;
+
+// flush_file for every file, several at a time, so that the disk takes
+// their data together; false when any of them could not be flushed.
+bool flush_files(const std::vector<std::string>& paths);
 
 // Makes the renames and deletions done in `folder` last. On the host, an
 // fsync of the folder; on Windows every move is written through already

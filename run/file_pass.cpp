@@ -54,11 +54,24 @@ bool holds_new_content(const preparation& at, const std::string& path) {
     return digest && digest->size == at.size && digest->sha256 == at.sha256;
 }
 
+// A digest of the staged content as it is written, when the manifest has
+// one to check it against.
+platform::unique_digest_stream digest_if_checked(const preparation& at) {
+    return at.keys == package::manifest::content_keys::none ? nullptr : platform::begin_digest();
+}
+
 // Checks staged content against the manifest's size and digest (when it
-// has them); a mismatch removes the staging file and says which file.
+// has them), by the digest taken while it was written or else by reading
+// it; a mismatch removes the staging file and says which file.
 bool staged_content_checks(const run_context& context, const preparation& at, const std::string& staged,
-                           const std::string& target) {
-    if (at.keys == package::manifest::content_keys::none || holds_new_content(at, staged)) return true;
+                           const std::string& target, platform::digest_stream* written) {
+    if (at.keys == package::manifest::content_keys::none) return true;
+    if (written) {
+        std::optional<platform::file_digest> digest = platform::finish_digest(written);
+        if (digest && digest->size == at.size && digest->sha256 == at.sha256) return true;
+    } else if (holds_new_content(at, staged)) {
+        return true;
+    }
     platform::delete_file(staged.c_str());
     std::string text = "The new content of " + target +
                        " is not what the update package says it must be; the file was left as it was.";
@@ -86,14 +99,16 @@ bool patch_entry(const run_context& context, const std::string& compressed, cons
         return false;
     }
     patch::file_record patch_file{patch_path}, old_file{target}, output{staged};
-    patch::patch_result result = patch::apply_patch(&patch_file, &old_file, &output);
+    platform::unique_digest_stream digest = digest_if_checked(at);
+    patch::patch_result result = patch::apply_patch(&patch_file, &old_file, &output, digest.get());
     tell_patch_result(context.module, result, output.path);
     if (result != patch::patch_result::verified) {
         platform::delete_file(staged.c_str());
         return false;
     }
     platform::delete_file(patch_path.c_str());
-    if (!staged_content_checks(context, at, staged, target)) return false;
+    if (!staged_content_checks(context, at, staged, target, digest.get())) return false;
+    platform::start_flush(staged.c_str());
     at.plan->steps.push_back({staged, target});
     return true;
 }
@@ -109,11 +124,13 @@ bool replace_entry(const run_context& context, const std::string& compressed, co
         platform::delete_file(staged.c_str());
         return false;
     }
-    if (patch::expand(compressed.c_str(), staged.c_str()) != patch::expand_result::ok) {
+    platform::unique_digest_stream digest = digest_if_checked(at);
+    if (patch::expand(compressed.c_str(), staged.c_str(), digest.get()) != patch::expand_result::ok) {
         platform::delete_file(staged.c_str());
         return false;
     }
-    if (!staged_content_checks(context, at, staged, target)) return false;
+    if (!staged_content_checks(context, at, staged, target, digest.get())) return false;
+    platform::start_flush(staged.c_str());
     at.plan->steps.push_back({staged, target});
     return true;
 }
@@ -191,8 +208,10 @@ int file_pass(const run_context& context, ui::progress_counters* progress) {
         }
     }
     // The staged data reaches the disk, all of it, before the first change.
+    std::vector<std::string> staged;
     for (const commit_step& step : plan.steps)
-        if (!step.staged.empty()) platform::flush_file(step.staged.c_str());
+        if (!step.staged.empty()) staged.push_back(step.staged);
+    platform::flush_files(staged);
     return commit(context.folders.app_folder(), plan);
 }
 

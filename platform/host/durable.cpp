@@ -9,6 +9,7 @@
 #include "platform/durable.h"
 #include "platform/files.h"
 #include "platform/host/host_path.h"
+#include "platform/in_parallel.h"
 
 namespace platform {
 
@@ -25,6 +26,28 @@ bool flush_file(const char* path) {
     if (fd < 0) return false;
     bool done = ::fsync(fd) == 0;
     return ::close(fd) == 0 && done;
+}
+
+void start_flush(const char* path) {
+    int fd = ::open(host::to_host(path).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return;
+    ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+    ::close(fd);
+}
+
+bool flush_files(const std::vector<std::string>& paths) {
+    // The paths are mapped here, as the mapping's folder listings are not
+    // shared between threads; the workers only open and flush.
+    std::vector<std::string> hosts;
+    for (const std::string& path : paths) hosts.push_back(host::to_host(path.c_str()));
+    std::atomic<bool> all{true};
+    in_parallel(hosts.size(), flush_threads, [&](std::size_t i) {
+        int fd = ::open(hosts[i].c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        bool done = fd >= 0 && ::fsync(fd) == 0;
+        if (fd >= 0 && ::close(fd) != 0) done = false;
+        if (!done) all = false;
+    });
+    return all;
 }
 
 bool sync_folder(const char* folder) {

@@ -225,6 +225,14 @@ std::string to_host(const char* windows_path) {
     // stat instead of one for each name.
     std::string written = map_path(windows_path, false);
     if (exists(written)) return written;
+    // A name not there in a folder that is: only that last name is looked
+    // for in another letter case (as a new file's path is, every time).
+    std::size_t cut = written.find_last_of('/');
+    if (cut != std::string::npos && cut > 0 && cut + 1 < written.size()) {
+        std::string folder = written.substr(0, cut);
+        std::string name = written.substr(cut + 1);
+        if (name != "." && name != ".." && exists(folder)) return folder + "/" + match_case(folder, name);
+    }
     return map_path(windows_path, true);
 }
 

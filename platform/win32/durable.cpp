@@ -5,6 +5,7 @@
 
 #include "platform/durable.h"
 #include "platform/faults.h"
+#include "platform/in_parallel.h"
 
 namespace platform {
 
@@ -20,6 +21,16 @@ bool flush_file(const char* path) {
     if (file == INVALID_HANDLE_VALUE) return false;
     bool done = FlushFileBuffers(file) != FALSE;
     return CloseHandle(file) != FALSE && done;
+}
+
+void start_flush(const char*) {}
+
+bool flush_files(const std::vector<std::string>& paths) {
+    std::atomic<bool> all{true};
+    in_parallel(paths.size(), flush_threads, [&](std::size_t i) {
+        if (!flush_file(paths[i].c_str())) all = false;
+    });
+    return all;
 }
 
 bool sync_folder(const char*) { return true; }
