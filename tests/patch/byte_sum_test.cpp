@@ -33,6 +33,34 @@ TEST(ByteSum, WrapsModulo2To32) {
     EXPECT_EQ(patch::byte_sum(bytes{0x01}, 0xFFFFFFFF), 0u);
 }
 
+// The sum taken eight bytes at a time equals a plain byte-by-byte one for
+// every length around its word and block sizes, every start within a word,
+// and the bytes that fill its lanes most.
+TEST(ByteSum, EqualsAPlainSumAtEveryLengthAndAlignment) {
+    auto plain = [](const std::uint8_t* at, std::size_t n) {
+        std::uint32_t sum = 0;
+        for (std::size_t i = 0; i < n; ++i) sum += static_cast<std::uint32_t>(static_cast<std::int8_t>(at[i]));
+        return sum;
+    };
+    const struct {
+        const char* name;
+        std::uint8_t (*byte)(std::size_t);
+    } fills[] = {
+        {"0x7F", [](std::size_t) -> std::uint8_t { return 0x7F; }},
+        {"0x80", [](std::size_t) -> std::uint8_t { return 0x80; }},
+        {"0xFF", [](std::size_t) -> std::uint8_t { return 0xFF; }},
+        {"mixed", [](std::size_t i) { return static_cast<std::uint8_t>(i * 2654435761u >> 13); }},
+    };
+    for (const auto& fill : fills) {
+        bytes data(3000);
+        for (std::size_t i = 0; i < data.size(); ++i) data[i] = fill.byte(i);
+        for (std::size_t start = 0; start < 8; ++start)
+            for (std::size_t n : {0, 1, 7, 8, 9, 1023, 1024, 1025, 2047, 2048, 2049, 2990})
+                EXPECT_EQ(patch::byte_sum({data.data() + start, n}, 5), plain(data.data() + start, n) + 5)
+                    << fill.name << ", " << n << " bytes from " << start;
+    }
+}
+
 TEST(ByteSum, OfAFileMatchesItsBytes) {
     testing_support::scratch_folder folder;
     bytes content;
