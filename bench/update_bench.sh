@@ -92,9 +92,14 @@ for name in "${names[@]}"; do
   total=$(tr -d '\r' <"$dir/package/manifest.ini" | sed -n 's/^TotalFiles=//p')
   payload=$(stat -c %s "$dir/package/payload.bin")
   best_update="" best_copy=""
-  for _ in $(seq "$runs"); do
-    run=$dir/run
-    rm -rf "$run"
+  # Each run installs into a folder of its own, and all of them go only
+  # after the last: ext4 allocates new files slowly for some seconds after
+  # many have been deleted nearby, which would charge the deletion of one
+  # run's files to the next run (more to the updater, which creates more
+  # files than cp).
+  rm -rf "$dir"/run "$dir"/run.*
+  for r in $(seq "$runs"); do
+    run=$dir/run.$r
     app="$run/drives/c/Program Files/Pelora 9"
     dict="$run/drives/c/Program Files/Common Files/Ostrand/Dictionaries"
     mkdir -p "$(dirname "$app")" "$(dirname "$dict")" "$run/drives/c/temp" "$run/sync" "$run/copy"
@@ -120,6 +125,7 @@ for name in "${names[@]}"; do
       best_copy=$copied
     fi
   done
+  rm -rf "$dir"/run.*
   update[$name]=$best_update
   copy[$name]=$best_copy
   printf '%-6s %5s entries, payload %6.1f MB, new files %6.1f MB: update %8.3f s, cp -r %6.3f s, ratio %6.1f\n' \
