@@ -15,6 +15,11 @@
 # Prints each time as a ratio: the large package's update against its copy
 # (goal: at most 5), and 8026 entries against 2026 (goal: at most 4).
 #
+# With WIN_BUILD naming a Windows build, the same updaters are also built
+# for Windows and run under Wine in a prefix of their own, and each run's
+# whole wall time (from the process's start to its end, Wine's own start
+# included) is set against the host run's (goal: at most 2).
+#
 # Usage: bench/update_bench.sh BUILD_DIR [NAME...]   (a host build)
 #   NAME: e2026, e8026, large (default: all three)
 #   RUNS=n  runs of each (default 3); the fastest counts.
@@ -51,7 +56,11 @@ fi
 
 # The updater carries its package: the build folder is configured with each
 # package in turn only for as long as it takes to link its updater.
-restore_build() { cmake -S "$top" -B "$build" -UPLUPDATE_PACKAGE >/dev/null; }
+win=${WIN_BUILD:+$(cd "$WIN_BUILD" && pwd)}
+restore_build() {
+  cmake -S "$top" -B "$build" -UPLUPDATE_PACKAGE >/dev/null
+  if [ -n "$win" ]; then cmake -S "$top" -B "$win" -UPLUPDATE_PACKAGE >/dev/null; fi
+}
 trap restore_build EXIT
 for name in "${names[@]}"; do
   if [ -n "${KEEP_UPDATERS:-}" ]; then
@@ -72,6 +81,11 @@ for name in "${names[@]}"; do
   cmake -S "$top" -B "$build" -DPLUPDATE_PACKAGE="$dir/package" >/dev/null
   cmake --build "$build" --target plupdate >/dev/null
   cp "$build/plupdate" "$dir/plupdate"
+  if [ -n "$win" ]; then
+    cmake -S "$top" -B "$win" -DPLUPDATE_PACKAGE="$dir/package" >/dev/null
+    cmake --build "$win" --target plupdate >/dev/null
+    cp "$win/PLUpdate.exe" "$dir/PLUpdate.exe"
+  fi
 done
 restore_build
 trap - EXIT
@@ -86,12 +100,46 @@ Windows Registry Editor Version 5.00
 "Dict_Dir"="C:\\Program Files\\Common Files\\Ostrand\\Dictionaries"
 EOF
 
+if [ -n "$win" ]; then
+  # One X display and one running wineserver for all the Wine runs, as on a
+  # machine where Windows is already up: each run then counts its own
+  # process's start and end, not the server's.
+  [ -n "${DISPLAY:-}" ] || exec "$top/cmake/with-xvfb.sh" env KEEP_UPDATERS=1 "$0" "$build" "${names[@]}"
+  export WINEPREFIX=$work/wine-prefix WINEDEBUG=-all
+  wine_run=$top/cmake/wine-run.sh
+  wineserver -k 2>/dev/null || true
+  wineserver -p
+  trap 'wineserver -k 2>/dev/null' EXIT
+  "$wine_run" regedit /S "$(winepath -w "$work/pelora.reg")" >/dev/null 2>&1
+  "$wine_run" cmd /c exit 0 >/dev/null 2>&1
+  wine_c=$WINEPREFIX/drive_c
+fi
+
+# wine_update DIR: the updater of DIR under Wine over the old release; its
+# whole wall time in $wine_wall
+wine_update() {
+  local dir=$1
+  local app="$wine_c/Program Files/Pelora 9" dict="$wine_c/Program Files/Common Files/Ostrand/Dictionaries"
+  rm -rf "$app" "$dict"
+  mkdir -p "$(dirname "$dict")"
+  cp -r "$dir/trees/old" "$app"
+  cp -r "$dir/trees/dict-old" "$dict"
+  sync
+  local start end
+  start=$(now)
+  "$wine_run" "$dir/PLUpdate.exe" -s >/dev/null 2>&1
+  end=$(now)
+  wine_wall=$(seconds "$start" "$end")
+  python3 "$top/tools/same_installation.py" "$dir/trees/new" "$app" "$dir/trees/dict-new" "$dict" >/dev/null ||
+    { echo "update_bench.sh: $(basename "$dir"): under Wine, the installation is not the new release" >&2; exit 1; }
+}
+
 declare -A update copy
 for name in "${names[@]}"; do
   dir=$work/$name
   total=$(tr -d '\r' <"$dir/package/manifest.ini" | sed -n 's/^TotalFiles=//p')
   payload=$(stat -c %s "$dir/package/payload.bin")
-  best_update="" best_copy=""
+  best_update="" best_copy="" best_host_wall="" best_wine_wall=""
   # Each run installs into a folder of its own, and all of them go only
   # after the last: ext4 allocates new files slowly for some seconds after
   # many have been deleted nearby, which would charge the deletion of one
@@ -114,6 +162,7 @@ for name in "${names[@]}"; do
     start=$(now)
     PLUPDATE_DRIVES=$run/drives PLUPDATE_SYNC_DIR=$run/sync TMPDIR=$run/drives/c/temp \
       PLUPDATE_REGISTRY=$work/pelora.reg "$dir/plupdate" -s
+    ended=$(now)
     last=$(find "$app" "$dict" -printf '%C@\n' | sort -n | tail -1)
     updated=$(seconds "$start" "$last")
     python3 "$top/tools/same_installation.py" "$dir/trees/new" "$app" "$dir/trees/dict-new" "$dict" >/dev/null ||
@@ -124,7 +173,21 @@ for name in "${names[@]}"; do
     if [ -z "$best_copy" ] || awk -v a="$copied" -v b="$best_copy" 'BEGIN { exit !(a < b) }'; then
       best_copy=$copied
     fi
+    if [ -n "$win" ]; then
+      host_wall=$(seconds "$start" "$ended")
+      wine_update "$dir"
+      if [ -z "$best_host_wall" ] || awk -v a="$host_wall" -v b="$best_host_wall" 'BEGIN { exit !(a < b) }'; then
+        best_host_wall=$host_wall
+      fi
+      if [ -z "$best_wine_wall" ] || awk -v a="$wine_wall" -v b="$best_wine_wall" 'BEGIN { exit !(a < b) }'; then
+        best_wine_wall=$wine_wall
+      fi
+    fi
   done
+  if [ -n "$win" ]; then
+    printf '%-6s whole run: host %6.3f s, Wine %6.3f s, Wine against host %.2f (goal: at most 2)\n' \
+      "$name" "$best_host_wall" "$best_wine_wall" "$(awk -v a="$best_wine_wall" -v b="$best_host_wall" 'BEGIN { print a / b }')"
+  fi
   rm -rf "$dir"/run.*
   update[$name]=$best_update
   copy[$name]=$best_copy

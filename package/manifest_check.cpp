@@ -21,11 +21,12 @@ std::string lower(std::string text) {
 }
 
 // The key's value, at most probe_capacity - 1 characters of it; missing
-// keys read as empty.
+// keys read as empty. The section is read once and kept, as the file pass
+// reads it, so that a check of many entries reads the file once.
 std::string read_value(const char* section, const std::string& key, const std::string& file) {
     char text[probe_capacity];
-    int n = static_cast<int>(
-        platform::read_profile_string(section, key.c_str(), "", text, sizeof text, file.c_str()));
+    auto keys = platform::read_profile_section(section, file.c_str());
+    int n = platform::section_string(*keys, key.c_str(), "", text, sizeof text);
     return n > 0 ? std::string(text, static_cast<std::size_t>(n)) : std::string();
 }
 
