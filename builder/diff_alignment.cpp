@@ -21,52 +21,84 @@ std::int64_t common_prefix(const std::uint8_t* a, std::int64_t a_size, const std
 
 }  // namespace
 
-std::vector<std::int32_t> sort_suffixes(std::span<const std::uint8_t> old_data) {
-    if (old_data.size() >= 0x3FFFFFFFu) throw std::length_error("patches are made for files below 1 GiB only");
-    std::vector<std::int32_t> suffixes(old_data.size());
-    if (!old_data.empty() && divsufsort(old_data.data(), suffixes.data(), static_cast<saidx_t>(old_data.size())) != 0)
-        throw std::bad_alloc();
-    return suffixes;
+suffix_index sort_suffixes(std::span<const std::uint8_t> old_data) {
+    if (old_data.size() < whole_index_limit) return sort_suffixes(old_data, old_data.size(), 1);
+    return sort_suffixes(old_data, (old_data.size() + 1) / 2, 2);
 }
 
-old_match longest_match(const std::vector<std::int32_t>& suffixes, std::span<const std::uint8_t> old_data,
+suffix_index sort_suffixes(std::span<const std::uint8_t> old_data, std::size_t piece_size, std::uint32_t step) {
+    if (old_data.size() >= 0x3FFFFFFFu) throw std::length_error("patches are made for files below 1 GiB only");
+    suffix_index index;
+    if (old_data.empty()) return index;
+    piece_size = std::max<std::size_t>(piece_size, 1);
+    step = std::max<std::uint32_t>(step, 1);
+    index.pieces.reserve((old_data.size() + piece_size - 1) / piece_size);
+    for (std::size_t begin = 0; begin < old_data.size(); begin += piece_size) {
+        const std::size_t length = std::min(piece_size, old_data.size() - begin);
+        suffix_piece piece;
+        piece.end = static_cast<std::uint32_t>(begin + length);
+        // Sorted in a buffer of its own that is then cut down in place to
+        // the kept suffixes, so that no second buffer is ever needed.
+        piece.suffixes.reset(static_cast<std::int32_t*>(std::malloc(length * sizeof(std::int32_t))));
+        if (!piece.suffixes) throw std::bad_alloc();
+        std::int32_t* sorted = piece.suffixes.get();
+        if (divsufsort(old_data.data() + begin, sorted, static_cast<saidx_t>(length)) != 0) throw std::bad_alloc();
+        for (std::size_t i = 0; i < length; ++i)
+            if (static_cast<std::uint32_t>(sorted[i]) % step == 0)
+                sorted[piece.count++] = static_cast<std::int32_t>(begin) + sorted[i];
+        if (piece.count < length) {
+            void* smaller = std::realloc(sorted, std::max<std::size_t>(piece.count, 1) * sizeof(std::int32_t));
+            if (smaller) {
+                piece.suffixes.release();
+                piece.suffixes.reset(static_cast<std::int32_t*>(smaller));
+            }
+        }
+        index.pieces.push_back(std::move(piece));
+    }
+    return index;
+}
+
+old_match longest_match(const suffix_index& index, std::span<const std::uint8_t> old_data,
                         std::span<const std::uint8_t> needle) {
     old_match best;
-    if (suffixes.empty()) return best;
     const std::uint8_t* old_bytes = old_data.data();
     const std::int64_t old_size = static_cast<std::int64_t>(old_data.size());
     const std::int64_t needle_size = static_cast<std::int64_t>(needle.size());
-    // Narrow down to the two neighbouring suffixes that the needle sorts
-    // between; the longest match is one of them.
-    std::size_t low = 0, high = suffixes.size() - 1;
-    while (high - low > 1) {
-        std::size_t middle = low + (high - low) / 2;
-        std::int64_t at = suffixes[middle];
-        std::int64_t suffix_size = old_size - at;
-        std::size_t compared = static_cast<std::size_t>(std::min(suffix_size, needle_size));
-        int order = std::memcmp(old_bytes + at, needle.data(), compared);
-        // A suffix that is a proper prefix of the needle sorts before it.
-        if (order < 0 || (order == 0 && suffix_size < needle_size))
-            low = middle;
-        else
-            high = middle;
-    }
-    for (std::size_t i : {low, high}) {
-        std::int64_t at = suffixes[i];
-        std::int64_t length = common_prefix(old_bytes + at, old_size - at, needle.data(), needle_size);
-        if (length > best.length) best = {length, at};
+    for (const suffix_piece& piece : index.pieces) {
+        const std::int32_t* suffixes = piece.suffixes.get();
+        if (piece.count == 0) continue;
+        // Narrow down to the two neighbouring suffixes that the needle sorts
+        // between, in the piece's order; the longest match is one of them.
+        std::size_t low = 0, high = piece.count - 1;
+        while (high - low > 1) {
+            std::size_t middle = low + (high - low) / 2;
+            std::int64_t at = suffixes[middle];
+            std::int64_t suffix_size = piece.end - at;
+            std::size_t compared = static_cast<std::size_t>(std::min(suffix_size, needle_size));
+            int order = std::memcmp(old_bytes + at, needle.data(), compared);
+            // A suffix that is a proper prefix of the needle sorts before it.
+            if (order < 0 || (order == 0 && suffix_size < needle_size))
+                low = middle;
+            else
+                high = middle;
+        }
+        // The match may run on past the piece's end.
+        for (std::size_t i : {low, high}) {
+            std::int64_t at = suffixes[i];
+            std::int64_t length = common_prefix(old_bytes + at, old_size - at, needle.data(), needle_size);
+            if (length > best.length) best = {length, at};
+        }
     }
     return best;
 }
 
-std::vector<diff_segment> align_files(std::span<const std::uint8_t> old_data, std::span<const std::uint8_t> new_data) {
+std::vector<diff_segment> align_files(const suffix_index& index, std::span<const std::uint8_t> old_data,
+                                      std::span<const std::uint8_t> new_data) {
     if (new_data.size() >= 0x3FFFFFFFu) throw std::length_error("patches are made for files below 1 GiB only");
     const std::uint8_t* old_bytes = old_data.data();
     const std::uint8_t* new_bytes = new_data.data();
     const std::int64_t old_size = static_cast<std::int64_t>(old_data.size());
     const std::int64_t new_size = static_cast<std::int64_t>(new_data.size());
-
-    const std::vector<std::int32_t> suffixes = sort_suffixes(old_data);
 
     auto agrees = [&](std::int64_t new_pos, std::int64_t old_pos) {
         return old_pos >= 0 && old_pos < old_size && old_bytes[old_pos] == new_bytes[new_pos];
@@ -90,7 +122,7 @@ std::vector<diff_segment> align_files(std::span<const std::uint8_t> old_data, st
         std::int64_t old_score = 0;
         std::int64_t scored = scan += length;
         for (; scan < new_size; ++scan) {
-            old_match found = longest_match(suffixes, old_data, new_data.subspan(static_cast<std::size_t>(scan)));
+            old_match found = longest_match(index, old_data, new_data.subspan(static_cast<std::size_t>(scan)));
             length = found.length;
             pos = found.old_pos;
             for (; scored < scan + length; ++scored)
