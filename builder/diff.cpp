@@ -252,6 +252,9 @@ cut_state encode_window(const layout& files, std::uint32_t start, std::uint32_t 
     // Back from the end along the links, writing the instructions.
     reversed_body body;
     std::uint32_t position = window_end;
+    // Whether the step after the current one reads the old cursor: a block
+    // followed by another block, or by the file's end, may leave it anywhere.
+    bool cursor_read = window_end < size;
     for (;;) {
         std::uint32_t link = in_aligned ? aligned_link[position - start] : loose_link[position - start];
         if (link == start_link) break;
@@ -264,11 +267,14 @@ cut_state encode_window(const layout& files, std::uint32_t start, std::uint32_t 
             std::uint32_t copy = std::min(files.agreement_end(from, source_segment), position) - from;
             std::uint32_t source =
                 copy ? static_cast<std::uint32_t>(files.old_position(from, source_segment)) : 0;
+            // A cursor that nothing reads repeats the source, which SZDD then
+            // finds 12 bytes back.
             std::uint32_t next =
-                position < size ? static_cast<std::uint32_t>(files.old_position(position, files.segment_of(position)))
-                                : 0;
+                cursor_read ? static_cast<std::uint32_t>(files.old_position(position, files.segment_of(position)))
+                            : 0;
             body.block(source, copy, files.new_data.subspan(from + copy, position - from - copy), next);
         }
+        cursor_read = kind == run_from_aligned || kind == run_from_loose;
         position = from;
         in_aligned = from_aligned(kind);
     }

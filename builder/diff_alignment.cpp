@@ -29,9 +29,10 @@ suffix_index sort_suffixes(std::span<const std::uint8_t> old_data) {
 suffix_index sort_suffixes(std::span<const std::uint8_t> old_data, std::size_t piece_size, std::uint32_t step) {
     if (old_data.size() >= 0x3FFFFFFFu) throw std::length_error("patches are made for files below 1 GiB only");
     suffix_index index;
+    step = std::max<std::uint32_t>(step, 1);
+    index.step = step;
     if (old_data.empty()) return index;
     piece_size = std::max<std::size_t>(piece_size, 1);
-    step = std::max<std::uint32_t>(step, 1);
     index.pieces.reserve((old_data.size() + piece_size - 1) / piece_size);
     for (std::size_t begin = 0; begin < old_data.size(); begin += piece_size) {
         const std::size_t length = std::min(piece_size, old_data.size() - begin);
@@ -58,35 +59,53 @@ suffix_index sort_suffixes(std::span<const std::uint8_t> old_data, std::size_t p
     return index;
 }
 
-old_match longest_match(const suffix_index& index, std::span<const std::uint8_t> old_data,
-                        std::span<const std::uint8_t> needle) {
+namespace {
+
+// The longest match of `needle` among the piece's kept suffixes.
+old_match piece_match(const suffix_piece& piece, std::span<const std::uint8_t> old_data,
+                      std::span<const std::uint8_t> needle) {
     old_match best;
     const std::uint8_t* old_bytes = old_data.data();
     const std::int64_t old_size = static_cast<std::int64_t>(old_data.size());
     const std::int64_t needle_size = static_cast<std::int64_t>(needle.size());
-    for (const suffix_piece& piece : index.pieces) {
-        const std::int32_t* suffixes = piece.suffixes.get();
-        if (piece.count == 0) continue;
-        // Narrow down to the two neighbouring suffixes that the needle sorts
-        // between, in the piece's order; the longest match is one of them.
-        std::size_t low = 0, high = piece.count - 1;
-        while (high - low > 1) {
-            std::size_t middle = low + (high - low) / 2;
-            std::int64_t at = suffixes[middle];
-            std::int64_t suffix_size = piece.end - at;
-            std::size_t compared = static_cast<std::size_t>(std::min(suffix_size, needle_size));
-            int order = std::memcmp(old_bytes + at, needle.data(), compared);
-            // A suffix that is a proper prefix of the needle sorts before it.
-            if (order < 0 || (order == 0 && suffix_size < needle_size))
-                low = middle;
-            else
-                high = middle;
-        }
-        // The match may run on past the piece's end.
-        for (std::size_t i : {low, high}) {
-            std::int64_t at = suffixes[i];
-            std::int64_t length = common_prefix(old_bytes + at, old_size - at, needle.data(), needle_size);
-            if (length > best.length) best = {length, at};
+    const std::int32_t* suffixes = piece.suffixes.get();
+    if (piece.count == 0) return best;
+    // Narrow down to the two neighbouring suffixes that the needle sorts
+    // between, in the piece's order; the longest match is one of them.
+    std::size_t low = 0, high = piece.count - 1;
+    while (high - low > 1) {
+        std::size_t middle = low + (high - low) / 2;
+        std::int64_t at = suffixes[middle];
+        std::int64_t suffix_size = piece.end - at;
+        std::size_t compared = static_cast<std::size_t>(std::min(suffix_size, needle_size));
+        int order = std::memcmp(old_bytes + at, needle.data(), compared);
+        // A suffix that is a proper prefix of the needle sorts before it.
+        if (order < 0 || (order == 0 && suffix_size < needle_size))
+            low = middle;
+        else
+            high = middle;
+    }
+    // The match may run on past the piece's end.
+    for (std::size_t i : {low, high}) {
+        std::int64_t at = suffixes[i];
+        std::int64_t length = common_prefix(old_bytes + at, old_size - at, needle.data(), needle_size);
+        if (length > best.length) best = {length, at};
+    }
+    return best;
+}
+
+}  // namespace
+
+old_match longest_match(const suffix_index& index, std::span<const std::uint8_t> old_data,
+                        std::span<const std::uint8_t> needle) {
+    old_match best;
+    for (std::uint32_t shift = 0; shift < index.step && shift < needle.size(); ++shift) {
+        const std::span<const std::uint8_t> rest = needle.subspan(shift);
+        for (const suffix_piece& piece : index.pieces) {
+            old_match found = piece_match(piece, old_data, rest);
+            if (found.length == 0 || found.old_pos < shift) continue;
+            if (shift != 0 && std::memcmp(old_data.data() + found.old_pos - shift, needle.data(), shift) != 0) continue;
+            if (found.length + shift > best.length) best = {found.length + shift, found.old_pos - shift};
         }
     }
     return best;

@@ -36,6 +36,7 @@ struct suffix_piece {
 };
 struct suffix_index {
     std::vector<suffix_piece> pieces;
+    std::uint32_t step = 1;
 };
 
 // Below this size the old file is one piece with every suffix kept.
@@ -50,8 +51,12 @@ struct old_match {
     std::int64_t old_pos = 0;
 };
 
-// The longest prefix of `needle` that occurs in the old file at a kept
-// suffix, found by binary search in each piece.
+// The longest prefix of `needle` that occurs in the old file, found by
+// binary search in each piece: for the needle itself and for the needle
+// without its first 1 .. step - 1 bytes, whose matches give one for the
+// whole needle where the skipped bytes agree too. So only a match that
+// starts less than the needle's length before a piece's end may be missed
+// (or found shorter).
 old_match longest_match(const suffix_index& index, std::span<const std::uint8_t> old_data,
                         std::span<const std::uint8_t> needle);
 
