@@ -267,8 +267,8 @@ cut_state encode_window(const layout& files, std::uint32_t start, std::uint32_t 
             std::uint32_t copy = std::min(files.agreement_end(from, source_segment), position) - from;
             std::uint32_t source =
                 copy ? static_cast<std::uint32_t>(files.old_position(from, source_segment)) : 0;
-            // A cursor that nothing reads repeats the source, which SZDD then
-            // finds 12 bytes back.
+            // A cursor that nothing reads is left at 0, which compresses
+            // better than an old position.
             std::uint32_t next =
                 cursor_read ? static_cast<std::uint32_t>(files.old_position(position, files.segment_of(position)))
                             : 0;
