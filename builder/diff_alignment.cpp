@@ -19,6 +19,13 @@ std::int64_t common_prefix(const std::uint8_t* a, std::int64_t a_size, const std
     return i;
 }
 
+// A suffix's first two bytes as a number; a one-byte suffix (at the
+// piece's end) sorts first among those that share its byte.
+std::uint32_t bucket_key(std::span<const std::uint8_t> old_data, std::uint32_t end, std::int32_t at) {
+    std::uint32_t first = old_data[static_cast<std::size_t>(at)];
+    return static_cast<std::uint32_t>(at) + 1 < end ? first << 8 | old_data[static_cast<std::size_t>(at) + 1] : first << 8;
+}
+
 }  // namespace
 
 suffix_index sort_suffixes(std::span<const std::uint8_t> old_data) {
@@ -54,6 +61,10 @@ suffix_index sort_suffixes(std::span<const std::uint8_t> old_data, std::size_t p
                 piece.suffixes.reset(static_cast<std::int32_t*>(smaller));
             }
         }
+        // The keys rise along the sorted suffixes: counted, then summed.
+        piece.buckets.assign(65537, 0);
+        for (std::size_t i = 0; i < piece.count; ++i) ++piece.buckets[bucket_key(old_data, piece.end, piece.suffixes[i]) + 1];
+        for (std::size_t k = 1; k < piece.buckets.size(); ++k) piece.buckets[k] += piece.buckets[k - 1];
         index.pieces.push_back(std::move(piece));
     }
     return index;
@@ -71,8 +82,17 @@ old_match piece_match(const suffix_piece& piece, std::span<const std::uint8_t> o
     const std::int32_t* suffixes = piece.suffixes.get();
     if (piece.count == 0) return best;
     // Narrow down to the two neighbouring suffixes that the needle sorts
-    // between, in the piece's order; the longest match is one of them.
+    // between, in the piece's order; the longest match is one of them. The
+    // suffixes that share the needle's first two bytes are the only ones
+    // that can match more than one byte: the search starts among them.
     std::size_t low = 0, high = piece.count - 1;
+    if (needle_size >= 2) {
+        std::uint32_t key = needle[0] << 8 | needle[1];
+        if (piece.buckets[key] < piece.buckets[key + 1]) {
+            low = piece.buckets[key];
+            high = piece.buckets[key + 1] - 1;
+        }
+    }
     while (high - low > 1) {
         std::size_t middle = low + (high - low) / 2;
         std::int64_t at = suffixes[middle];

@@ -33,6 +33,9 @@ struct suffix_piece {
     std::uint32_t end = 0;                              // the piece's suffixes end here
     std::unique_ptr<std::int32_t[], release> suffixes;  // old positions, in sorted order
     std::size_t count = 0;
+    // Where the suffixes of each first two bytes (b0 << 8 | b1) start;
+    // a piece's last suffix, of one byte b0, counts as b0 << 8.
+    std::vector<std::uint32_t> buckets;  // 65537 entries
 };
 struct suffix_index {
     std::vector<suffix_piece> pieces;
