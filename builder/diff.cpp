@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 #include "builder/diff_alignment.h"
 #include "patch/byte_sum.h"
@@ -152,13 +153,22 @@ struct reversed_body {
     }
 };
 
-std::vector<std::uint8_t> encode_body(const layout& files) {
+// Where the path stands at a window's end: the old cursor aligned or loose.
+enum class cut_state { aligned, loose };
+
+// The shortest path over new positions [start, end), from a path that
+// stands at `start` in state `from_state` (at 0: the cursor at old position
+// 0), appended to `out` as instructions. No step crosses `end`. Returns the
+// state the path ends in.
+cut_state encode_window(const layout& files, std::uint32_t start, std::uint32_t window_end, cut_state from_state,
+                        std::vector<std::uint8_t>* out) {
     const std::uint32_t size = static_cast<std::uint32_t>(files.new_data.size());
-    if (size == 0) return {};
-    std::vector<std::uint32_t> aligned_link(std::size_t{size} + 1), loose_link(std::size_t{size} + 1);
+    const std::size_t span = std::size_t{window_end - start} + 1;
+    std::vector<std::uint32_t> aligned_link(span), loose_link(span);
 
     std::vector<arrival> pending;
     auto arrive = [&](std::uint32_t target, bool aligned, cost_t cost, std::uint32_t kind, std::uint32_t from) {
+        if (target > window_end) return;
         for (arrival& a : pending) {
             if (a.target == target && a.aligned == aligned) {
                 a.best.offer(cost, kind, from);
@@ -170,18 +180,19 @@ std::vector<std::uint8_t> encode_body(const layout& files) {
         pending.push_back(a);
     };
 
-    block_source released;        // usable by every later position
-    block_source held;            // the current agreement's, usable from its end
-    std::uint32_t agreement = 0;  // end of the agreement that the position is in
-    std::size_t segment = 0;
+    block_source released;            // usable by every later position
+    block_source held;                // the current agreement's, usable from its end
+    std::uint32_t agreement = start;  // end of the agreement that the position is in
+    std::size_t segment = files.segment_of(start);
     cost_t final_aligned = unreachable, final_loose = unreachable;
 
-    for (std::uint32_t j = 0;; ++j) {
+    for (std::uint32_t j = start;; ++j) {
         while (segment + 1 < files.segments.size() && files.segments[segment + 1].new_start <= j) ++segment;
         candidate aligned, loose;
-        if (j == 0) {
+        if (j == start) {
             // The cursor starts at old position 0; the first segment's delta is 0.
-            if (files.segments[0].delta == 0) aligned = {0, start_link};
+            bool at_alignment = start == 0 ? files.segments[0].delta == 0 : from_state == cut_state::aligned;
+            if (at_alignment) aligned = {0, start_link};
             else loose = {0, start_link};
         }
         for (std::size_t i = 0; i < pending.size();) {
@@ -202,9 +213,9 @@ std::vector<std::uint8_t> encode_body(const layout& files) {
             aligned.offer(static_cast<cost_t>(released.value + static_cast<std::int64_t>(block_cost + j)),
                           released.aligned ? block_from_aligned : block_from_loose, released.from);
         if (loose.cost != unreachable) aligned.offer(loose.cost + block_cost, block_from_loose, j);
-        aligned_link[j] = aligned.link;
-        loose_link[j] = loose.link;
-        if (j == size) {
+        aligned_link[j - start] = aligned.link;
+        loose_link[j - start] = loose.link;
+        if (j == window_end) {
             final_aligned = aligned.cost;
             final_loose = loose.cost;
             break;
@@ -216,7 +227,7 @@ std::vector<std::uint8_t> encode_body(const layout& files) {
         if (j < agreement) {
             end = agreement;
         } else if (files.agrees(j, segment)) {
-            end = agreement = files.agreement_end(j, segment);
+            end = agreement = std::min(files.agreement_end(j, segment), window_end);
         }
         std::uint32_t length = end - j;
         if (length == 0)
@@ -233,12 +244,19 @@ std::vector<std::uint8_t> encode_body(const layout& files) {
         if (loose.cost != unreachable) arrive(j + 1, false, loose.cost + run_cost(0), run_from_loose, j);
     }
 
+    // At the file's end the cheaper state; at a cut the aligned one unless
+    // the loose one is cheaper even after a block to align it.
+    bool in_aligned = window_end == size ? final_aligned <= final_loose : final_aligned <= final_loose + block_cost;
+    const cut_state reached = in_aligned ? cut_state::aligned : cut_state::loose;
+
     // Back from the end along the links, writing the instructions.
     reversed_body body;
-    std::uint32_t position = size;
-    bool in_aligned = final_aligned <= final_loose;
+    std::uint32_t position = window_end;
+    // Whether the step after the current one reads the old cursor: a block
+    // followed by another block, or by the file's end, may leave it anywhere.
+    bool cursor_read = window_end < size;
     for (;;) {
-        std::uint32_t link = in_aligned ? aligned_link[position] : loose_link[position];
+        std::uint32_t link = in_aligned ? aligned_link[position - start] : loose_link[position - start];
         if (link == start_link) break;
         std::uint32_t kind = link >> position_bits;
         std::uint32_t from = link & position_mask;
@@ -249,22 +267,52 @@ std::vector<std::uint8_t> encode_body(const layout& files) {
             std::uint32_t copy = std::min(files.agreement_end(from, source_segment), position) - from;
             std::uint32_t source =
                 copy ? static_cast<std::uint32_t>(files.old_position(from, source_segment)) : 0;
+            // A cursor that nothing reads is left at 0, which compresses
+            // better than an old position.
             std::uint32_t next =
-                position < size ? static_cast<std::uint32_t>(files.old_position(position, files.segment_of(position)))
-                                : 0;
+                cursor_read ? static_cast<std::uint32_t>(files.old_position(position, files.segment_of(position)))
+                            : 0;
             body.block(source, copy, files.new_data.subspan(from + copy, position - from - copy), next);
         }
+        cursor_read = kind == run_from_aligned || kind == run_from_loose;
         position = from;
         in_aligned = from_aligned(kind);
     }
-    std::reverse(body.bytes.begin(), body.bytes.end());
-    return std::move(body.bytes);
+    out->insert(out->end(), body.bytes.rbegin(), body.bytes.rend());
+    return reached;
+}
+
+// The search keeps two links for each position of a window; the windows
+// bound its memory on large files, at the price of a cut (a run or a block
+// split in two) at each window's end.
+constexpr std::uint32_t window_positions = 1u << 20;
+
+std::vector<std::uint8_t> encode_body(const layout& files) {
+    const std::uint32_t size = static_cast<std::uint32_t>(files.new_data.size());
+    std::vector<std::uint8_t> out;
+    cut_state state = cut_state::aligned;
+    for (std::uint32_t start = 0; start < size;) {
+        std::uint32_t end = size - start > window_positions ? start + window_positions : size;
+        state = encode_window(files, start, end, state, &out);
+        start = end;
+    }
+    return out;
 }
 
 }  // namespace
 
 std::vector<std::uint8_t> make_patch(std::span<const std::uint8_t> old_data, std::span<const std::uint8_t> new_data) {
-    layout files{old_data, new_data, align_files(old_data, new_data)};
+    return make_patch(sort_suffixes(old_data), old_data, new_data);
+}
+
+std::vector<std::uint8_t> make_patch(suffix_index index, std::span<const std::uint8_t> old_data,
+                                     std::span<const std::uint8_t> new_data) {
+    layout files{old_data, new_data, {}};
+    {
+        suffix_index sorted = std::move(index);
+        files.segments = align_files(sorted, old_data, new_data);
+    }
+
     std::vector<std::uint8_t> out = encode_body(files);
     std::uint32_t sum = patch::byte_sum(new_data);
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(sum >> (8 * i)));

@@ -19,30 +19,84 @@ std::int64_t common_prefix(const std::uint8_t* a, std::int64_t a_size, const std
     return i;
 }
 
-}  // namespace
-
-std::vector<std::int32_t> sort_suffixes(std::span<const std::uint8_t> old_data) {
-    if (old_data.size() >= 0x3FFFFFFFu) throw std::length_error("patches are made for files below 1 GiB only");
-    std::vector<std::int32_t> suffixes(old_data.size());
-    if (!old_data.empty() && divsufsort(old_data.data(), suffixes.data(), static_cast<saidx_t>(old_data.size())) != 0)
-        throw std::bad_alloc();
-    return suffixes;
+// A suffix's first two bytes as a number; a one-byte suffix (at the
+// piece's end) sorts first among those that share its byte.
+std::uint32_t bucket_key(std::span<const std::uint8_t> old_data, std::uint32_t end, std::int32_t at) {
+    std::uint32_t first = old_data[static_cast<std::size_t>(at)];
+    return static_cast<std::uint32_t>(at) + 1 < end ? first << 8 | old_data[static_cast<std::size_t>(at) + 1] : first << 8;
 }
 
-old_match longest_match(const std::vector<std::int32_t>& suffixes, std::span<const std::uint8_t> old_data,
-                        std::span<const std::uint8_t> needle) {
+}  // namespace
+
+suffix_index sort_suffixes(std::span<const std::uint8_t> old_data) {
+    if (old_data.size() < whole_index_limit) return sort_suffixes(old_data, old_data.size(), 1);
+    return sort_suffixes(old_data, (old_data.size() + 1) / 2, 2);
+}
+
+suffix_index sort_suffixes(std::span<const std::uint8_t> old_data, std::size_t piece_size, std::uint32_t step) {
+    if (old_data.size() >= 0x3FFFFFFFu) throw std::length_error("patches are made for files below 1 GiB only");
+    suffix_index index;
+    step = std::max<std::uint32_t>(step, 1);
+    index.step = step;
+    if (old_data.empty()) return index;
+    piece_size = std::max<std::size_t>(piece_size, 1);
+    index.pieces.reserve((old_data.size() + piece_size - 1) / piece_size);
+    for (std::size_t begin = 0; begin < old_data.size(); begin += piece_size) {
+        const std::size_t length = std::min(piece_size, old_data.size() - begin);
+        suffix_piece piece;
+        piece.end = static_cast<std::uint32_t>(begin + length);
+        // Sorted in a buffer of its own that is then cut down in place to
+        // the kept suffixes, so that no second buffer is ever needed.
+        piece.suffixes.reset(static_cast<std::int32_t*>(std::malloc(length * sizeof(std::int32_t))));
+        if (!piece.suffixes) throw std::bad_alloc();
+        std::int32_t* sorted = piece.suffixes.get();
+        if (divsufsort(old_data.data() + begin, sorted, static_cast<saidx_t>(length)) != 0) throw std::bad_alloc();
+        for (std::size_t i = 0; i < length; ++i)
+            if (static_cast<std::uint32_t>(sorted[i]) % step == 0)
+                sorted[piece.count++] = static_cast<std::int32_t>(begin) + sorted[i];
+        if (piece.count < length) {
+            void* smaller = std::realloc(sorted, std::max<std::size_t>(piece.count, 1) * sizeof(std::int32_t));
+            if (smaller) {
+                piece.suffixes.release();
+                piece.suffixes.reset(static_cast<std::int32_t*>(smaller));
+            }
+        }
+        // The keys rise along the sorted suffixes: counted, then summed.
+        piece.buckets.assign(65537, 0);
+        for (std::size_t i = 0; i < piece.count; ++i) ++piece.buckets[bucket_key(old_data, piece.end, piece.suffixes[i]) + 1];
+        for (std::size_t k = 1; k < piece.buckets.size(); ++k) piece.buckets[k] += piece.buckets[k - 1];
+        index.pieces.push_back(std::move(piece));
+    }
+    return index;
+}
+
+namespace {
+
+// The longest match of `needle` among the piece's kept suffixes.
+old_match piece_match(const suffix_piece& piece, std::span<const std::uint8_t> old_data,
+                      std::span<const std::uint8_t> needle) {
     old_match best;
-    if (suffixes.empty()) return best;
     const std::uint8_t* old_bytes = old_data.data();
     const std::int64_t old_size = static_cast<std::int64_t>(old_data.size());
     const std::int64_t needle_size = static_cast<std::int64_t>(needle.size());
+    const std::int32_t* suffixes = piece.suffixes.get();
+    if (piece.count == 0) return best;
     // Narrow down to the two neighbouring suffixes that the needle sorts
-    // between; the longest match is one of them.
-    std::size_t low = 0, high = suffixes.size() - 1;
+    // between, in the piece's order; the longest match is one of them. The
+    // suffixes that share the needle's first two bytes are the only ones
+    // that can match more than one byte: the search starts among them.
+    std::size_t low = 0, high = piece.count - 1;
+    if (needle_size >= 2) {
+        std::uint32_t key = needle[0] << 8 | needle[1];
+        if (piece.buckets[key] < piece.buckets[key + 1]) {
+            low = piece.buckets[key];
+            high = piece.buckets[key + 1] - 1;
+        }
+    }
     while (high - low > 1) {
         std::size_t middle = low + (high - low) / 2;
         std::int64_t at = suffixes[middle];
-        std::int64_t suffix_size = old_size - at;
+        std::int64_t suffix_size = piece.end - at;
         std::size_t compared = static_cast<std::size_t>(std::min(suffix_size, needle_size));
         int order = std::memcmp(old_bytes + at, needle.data(), compared);
         // A suffix that is a proper prefix of the needle sorts before it.
@@ -51,6 +105,7 @@ old_match longest_match(const std::vector<std::int32_t>& suffixes, std::span<con
         else
             high = middle;
     }
+    // The match may run on past the piece's end.
     for (std::size_t i : {low, high}) {
         std::int64_t at = suffixes[i];
         std::int64_t length = common_prefix(old_bytes + at, old_size - at, needle.data(), needle_size);
@@ -59,14 +114,30 @@ old_match longest_match(const std::vector<std::int32_t>& suffixes, std::span<con
     return best;
 }
 
-std::vector<diff_segment> align_files(std::span<const std::uint8_t> old_data, std::span<const std::uint8_t> new_data) {
+}  // namespace
+
+old_match longest_match(const suffix_index& index, std::span<const std::uint8_t> old_data,
+                        std::span<const std::uint8_t> needle) {
+    old_match best;
+    for (std::uint32_t shift = 0; shift < index.step && shift < needle.size(); ++shift) {
+        const std::span<const std::uint8_t> rest = needle.subspan(shift);
+        for (const suffix_piece& piece : index.pieces) {
+            old_match found = piece_match(piece, old_data, rest);
+            if (found.length == 0 || found.old_pos < shift) continue;
+            if (shift != 0 && std::memcmp(old_data.data() + found.old_pos - shift, needle.data(), shift) != 0) continue;
+            if (found.length + shift > best.length) best = {found.length + shift, found.old_pos - shift};
+        }
+    }
+    return best;
+}
+
+std::vector<diff_segment> align_files(const suffix_index& index, std::span<const std::uint8_t> old_data,
+                                      std::span<const std::uint8_t> new_data) {
     if (new_data.size() >= 0x3FFFFFFFu) throw std::length_error("patches are made for files below 1 GiB only");
     const std::uint8_t* old_bytes = old_data.data();
     const std::uint8_t* new_bytes = new_data.data();
     const std::int64_t old_size = static_cast<std::int64_t>(old_data.size());
     const std::int64_t new_size = static_cast<std::int64_t>(new_data.size());
-
-    const std::vector<std::int32_t> suffixes = sort_suffixes(old_data);
 
     auto agrees = [&](std::int64_t new_pos, std::int64_t old_pos) {
         return old_pos >= 0 && old_pos < old_size && old_bytes[old_pos] == new_bytes[new_pos];
@@ -90,7 +161,7 @@ std::vector<diff_segment> align_files(std::span<const std::uint8_t> old_data, st
         std::int64_t old_score = 0;
         std::int64_t scored = scan += length;
         for (; scan < new_size; ++scan) {
-            old_match found = longest_match(suffixes, old_data, new_data.subspan(static_cast<std::size_t>(scan)));
+            old_match found = longest_match(index, old_data, new_data.subspan(static_cast<std::size_t>(scan)));
             length = found.length;
             pos = found.old_pos;
             for (; scored < scan + length; ++scored)

@@ -166,6 +166,9 @@ struct item_writer {
     }
 };
 
+// The parse's part: its working arrays take 3 bytes per position.
+constexpr std::uint32_t part_limit = 1u << 20;
+
 // Item costs in bits, flag bit included.
 constexpr std::uint32_t literal_bits = 9;
 constexpr std::uint32_t match_bits = 17;
@@ -182,52 +185,59 @@ std::vector<std::uint8_t> szdd_compress(std::span<const std::uint8_t> data) {
     out[8] = 'A';
     out[9] = 0;
     formats::store_u32(&out[10], size);
-    out.reserve(out.size() + size / 2 + 64);
+    // The most the items can take (a flag bit per literal): pages that are
+    // never written cost no memory.
+    out.reserve(out.size() + std::size_t{size} + size / 8 + 1);
 
     std::vector<std::uint8_t> text(prefix + std::size_t{size} + padding, ' ');
     if (size != 0) std::memcpy(text.data() + prefix, data.data(), size);
     std::fill(text.end() - padding, text.end(), 0);
 
-    // The longest match at every position of the data.
+    // The data is parsed a part at a time, so that the working arrays stay
+    // those of one part: the longest match at every position of the part
+    // (cut at its end), then the cheapest parse of the part, from its end
+    // backwards (any prefix of the longest match at a position is a match
+    // too). An item never crosses a part's end, which costs at most a few
+    // bits per part.
     auto tree = std::make_unique<match_tree>(text.data());
     std::uint32_t from = 0;
     for (std::uint32_t at = 1; at < prefix; ++at) tree->insert(at, &from);
-    std::vector<std::uint8_t> length(size);
-    std::vector<std::uint16_t> slot(size);
-    for (std::uint32_t i = 0; i < size; ++i) {
-        std::uint32_t found = std::min(tree->insert(prefix + i, &from), size - i);
-        length[i] = static_cast<std::uint8_t>(found >= min_match ? found : 0);
-        slot[i] = static_cast<std::uint16_t>((from - prefix + window_start) & window_mask);
-    }
-    tree.reset();
-
-    // The cheapest parse, from the end backwards: any prefix of the longest
-    // match at a position is a match too. length[i] becomes the length of
-    // the item chosen at i (0 for a literal).
-    constexpr std::uint32_t ring = 32;  // cost of the rest from position p: cost[p % 32]
-    std::uint64_t cost[ring] = {};
-    for (std::uint32_t i = size; i-- > 0;) {
-        std::uint64_t best = literal_bits + cost[(i + 1) % ring];
-        std::uint8_t choice = 0;
-        for (std::uint32_t l = min_match; l <= length[i]; ++l) {
-            std::uint64_t with_match = match_bits + cost[(i + l) % ring];
-            if (with_match < best) {
-                best = with_match;
-                choice = static_cast<std::uint8_t>(l);
-            }
-        }
-        cost[i % ring] = best;
-        length[i] = choice;
-    }
-
+    const std::uint32_t part_size = std::min(size, part_limit);
+    std::vector<std::uint8_t> length(part_size);
+    std::vector<std::uint16_t> slot(part_size);
     item_writer items{out};
-    for (std::uint32_t i = 0; i < size;) {
-        if (length[i] == 0) {
-            items.literal(data[i]);
-            ++i;
-        } else {
-            items.copy(slot[i], length[i]);
-            i += length[i];
+    for (std::uint32_t part = 0; part < size; part += part_size) {
+        const std::uint32_t n = std::min(part_size, size - part);
+        for (std::uint32_t i = 0; i < n; ++i) {
+            std::uint32_t found = std::min(tree->insert(prefix + part + i, &from), n - i);
+            length[i] = static_cast<std::uint8_t>(found >= min_match ? found : 0);
+            slot[i] = static_cast<std::uint16_t>((from - prefix + window_start) & window_mask);
+        }
+        // length[i] becomes the length of the item chosen at i (0 for a
+        // literal).
+        constexpr std::uint32_t ring = 32;  // cost of the rest from position p: cost[p % 32]
+        std::uint64_t cost[ring] = {};
+        for (std::uint32_t i = n; i-- > 0;) {
+            std::uint64_t best = literal_bits + cost[(i + 1) % ring];
+            std::uint8_t choice = 0;
+            for (std::uint32_t l = min_match; l <= length[i]; ++l) {
+                std::uint64_t with_match = match_bits + cost[(i + l) % ring];
+                if (with_match < best) {
+                    best = with_match;
+                    choice = static_cast<std::uint8_t>(l);
+                }
+            }
+            cost[i % ring] = best;
+            length[i] = choice;
+        }
+        for (std::uint32_t i = 0; i < n;) {
+            if (length[i] == 0) {
+                items.literal(data[part + i]);
+                ++i;
+            } else {
+                items.copy(slot[i], length[i]);
+                i += length[i];
+            }
         }
     }
     return out;

@@ -6,8 +6,9 @@
 // The longest match at every position comes from a binary search tree of
 // the window's strings, so none is missed; the items are then chosen by
 // their exact cost (a literal 9 bits, a match 17, flag bits included) as
-// the cheapest parse of the whole file, which no greedy or lazy choice
-// over the same matches can beat.
+// the cheapest parse of each MiB of the file, which no greedy or lazy
+// choice over the same matches can beat (save for an item cut at a MiB's
+// end). The working memory is the data's copy and that of one MiB.
 #pragma once
 
 #include <cstdint>

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <random>
 #include <string>
 
@@ -150,6 +152,78 @@ TEST(LongestMatch, FindsTheLongestPrefixAnywhereInTheOldFile) {
             std::size_t at = static_cast<std::size_t>(found.old_pos), n = static_cast<std::size_t>(found.length);
             EXPECT_EQ(c.old_text.substr(at, n), c.needle.substr(0, n)) << c.name;
         }
+    }
+}
+
+// An index sorted in pieces with every step-th suffix kept: each match it
+// gives is real, and a match of the old file is found whole even where it
+// starts at a dropped suffix, at least up to the end of its piece.
+TEST(SuffixIndex, PiecesAndStepsMissNoMatchWithinAPiece) {
+    struct index_case {
+        std::size_t piece_size;
+        std::uint32_t step;
+    };
+    const index_case cases[] = {{5000, 1}, {5000, 2}, {1777, 2}, {1000, 3}, {20000, 4}};
+    bytes old_data = random_bytes(20000, 8);
+    // Repeats, so that suffixes share long prefixes within and across pieces.
+    std::copy(old_data.begin() + 100, old_data.begin() + 1600, old_data.begin() + 9000);
+    for (const index_case& c : cases) {
+        SCOPED_TRACE("pieces of " + std::to_string(c.piece_size) + ", step " + std::to_string(c.step));
+        const builder::suffix_index index = builder::sort_suffixes(old_data, c.piece_size, c.step);
+        for (std::size_t at : {0u, 1u, 2u, 999u, 1000u, 1776u, 4999u, 5001u, 9000u, 9001u, 14999u, 19950u}) {
+            const bytes needle = slice(old_data, at, std::min<std::size_t>(at + 60, old_data.size()));
+            builder::old_match found = builder::longest_match(index, old_data, needle);
+            ASSERT_LE(found.old_pos + found.length, static_cast<std::int64_t>(old_data.size()));
+            EXPECT_TRUE(std::equal(needle.begin(), needle.begin() + found.length, old_data.begin() + found.old_pos))
+                << "not a match, at " << at;
+            std::size_t piece_end = std::min(old_data.size(), (at / c.piece_size + 1) * c.piece_size);
+            EXPECT_GE(found.length, static_cast<std::int64_t>(std::min(needle.size(), piece_end - at))) << "at " << at;
+        }
+    }
+}
+
+// Large files: the old file indexed in pieces with half its suffixes, the
+// search cut into windows of 2^20 positions. Edits at and around a window's
+// end, and runs and blocks that would cross it, must still rebuild the new
+// file, at a cost close to that of the edits.
+TEST(MakePatch, LargeFilesRebuildAcrossIndexPiecesAndSearchWindows) {
+    const std::size_t window = std::size_t{1} << 20;
+    bytes old_data = random_bytes(builder::whole_index_limit + 300000, 9);
+    struct large_case {
+        const char* name;
+        std::function<bytes(const bytes&)> edit;
+        std::size_t largest;
+    };
+    const large_case cases[] = {
+        {"unchanged", [](const bytes& o) { return o; }, 4 + 6 * 6},
+        {"bytes changed at the window's end",
+         [&](const bytes& o) {
+             bytes n = o;
+             for (std::size_t at : {window - 2, window - 1, window, window + 1, 2 * window}) n[at] ^= 0x5A;
+             return n;
+         },
+         4 + 12 * 6},
+        {"insertion just before the window's end, deletion across the next",
+         [&](const bytes& o) {
+             return join({slice(o, 0, window - 10), random_bytes(40, 10), slice(o, window - 10, 2 * window - 5),
+                          slice(o, 2 * window + 500, o.size())});
+         },
+         4 + 40 + 8 * 17 + 8 * 6},
+        {"a block moved over the window's end",
+         [&](const bytes& o) {
+             return join({slice(o, 0, window - 3000), slice(o, 3 * window, 3 * window + 6000),
+                          slice(o, window - 3000, o.size())});
+         },
+         4 + 8 * 17 + 8 * 6},
+    };
+    for (const large_case& c : cases) {
+        bytes new_data = c.edit(old_data);
+        bytes patch_file = builder::make_patch(old_data, new_data);
+        std::string fault;
+        EXPECT_TRUE(apply_body(old_data, patch_file, &fault) == new_data) << c.name;
+        EXPECT_EQ(fault, "") << c.name;
+        EXPECT_EQ(stored_sum(patch_file), patch::byte_sum(new_data)) << c.name;
+        EXPECT_LE(patch_file.size(), c.largest) << c.name;
     }
 }
 

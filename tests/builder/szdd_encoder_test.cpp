@@ -54,6 +54,8 @@ std::vector<encoder_case> encoder_cases() {
         {"period 4095 (the farthest match)", periodic(20000, 4095)},
         {"period 4096 (one beyond it)", periodic(20000, 4096)},
         {"period 3", periodic(1000, 3)},
+        // The parse goes a MiB at a time: matches run up to a part's end.
+        {"text over three parts of the parse", text_like((std::size_t{2} << 20) + 7000, 3)},
         {"spaces then text then spaces", {}},
     };
     bytes& mixed = cases.back().data;
@@ -137,6 +139,9 @@ TEST(SzddCompress, UsesTheInitialSpacesAndRepeats) {
         {"100000 zeros", repeated(100000, 0), formats::szdd_header_size + 100000 / 18 * 17 / 8 + 16},
         {"periodic data at the farthest distance", periodic(40950, 4095), 4095 + 4095 / 8 + 40950 / 18 * 17 / 8 + 64},
         {"text", text_like(60000, 2), 60000 / 3},
+        // A part's end costs no more than a match cut short there.
+        {"zeros over three parts of the parse", repeated((std::size_t{5} << 19) + 11, 0),
+         formats::szdd_header_size + ((std::size_t{5} << 19) + 11) / 18 * 17 / 8 + 3 * 8},
     };
     for (const size_case& c : cases) EXPECT_LE(builder::szdd_compress(c.data).size(), c.largest) << c.name;
     // The nearest space: slot 0xFEF, just behind the first write at 0xFF0.
