@@ -4,8 +4,9 @@
 # make demo HOST=1: the same with the host build, natively.
 # make demo-engine: the patch engine on sample files, on both builds.
 # make bench-update: the whole silent update on the host build, timed against
-# cp -r of its new files, with 2026, 8026 and 257 large entries (not part of
-# make test).
+# cp -r of its new files, with 2026, 8026 and 257 large entries, and the
+# same updates built for Windows and run under Wine against the host's runs
+# (not part of make test).
 # make bench-patches: plpack diff against bsdiff and xdelta3 on real pairs of
 # executables fetched from npm (not part of make test).
 # make fuzz: builds the libFuzzer targets of fuzz/ with clang and runs each
@@ -64,9 +65,9 @@ bench: deps $(HOST_DIR)/build.ninja
 	cmake --build $(HOST_DIR) -j $(JOBS) --target plbench
 	$(HOST_DIR)/bench/plbench
 
-bench-update: deps $(HOST_DIR)/build.ninja
+bench-update: deps $(HOST_DIR)/build.ninja $(WIN_DIR)/build.ninja
 	cmake --build $(HOST_DIR) -j $(JOBS) --target plpack plapp
-	bench/update_bench.sh $(HOST_DIR)
+	WIN_BUILD=$(WIN_DIR) bench/update_bench.sh $(HOST_DIR)
 
 bench-patches: deps $(HOST_DIR)/build.ninja
 	cmake --build $(HOST_DIR) -j $(JOBS) --target plpack
