@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "builder/diff_alignment.h"
+#include "builder/work_counter.h"
 #include "patch/byte_sum.h"
 #include "patch/patch_body.h"
 
@@ -152,9 +153,10 @@ struct reversed_body {
     }
 };
 
-std::vector<std::uint8_t> encode_body(const layout& files) {
+std::vector<std::uint8_t> encode_body(const layout& files, std::atomic<std::uint64_t>* work) {
     const std::uint32_t size = static_cast<std::uint32_t>(files.new_data.size());
     if (size == 0) return {};
+    work_counter encoded{work};
     std::vector<std::uint32_t> aligned_link(std::size_t{size} + 1), loose_link(std::size_t{size} + 1);
 
     std::vector<arrival> pending;
@@ -177,6 +179,7 @@ std::vector<std::uint8_t> encode_body(const layout& files) {
     cost_t final_aligned = unreachable, final_loose = unreachable;
 
     for (std::uint32_t j = 0;; ++j) {
+        encoded.reach(j);
         while (segment + 1 < files.segments.size() && files.segments[segment + 1].new_start <= j) ++segment;
         candidate aligned, loose;
         if (j == 0) {
@@ -258,14 +261,16 @@ std::vector<std::uint8_t> encode_body(const layout& files) {
         in_aligned = from_aligned(kind);
     }
     std::reverse(body.bytes.begin(), body.bytes.end());
+    encoded.finish(size);
     return std::move(body.bytes);
 }
 
 }  // namespace
 
-std::vector<std::uint8_t> make_patch(std::span<const std::uint8_t> old_data, std::span<const std::uint8_t> new_data) {
-    layout files{old_data, new_data, align_files(old_data, new_data)};
-    std::vector<std::uint8_t> out = encode_body(files);
+std::vector<std::uint8_t> make_patch(std::span<const std::uint8_t> old_data, std::span<const std::uint8_t> new_data,
+                                     std::atomic<std::uint64_t>* work) {
+    layout files{old_data, new_data, align_files(old_data, new_data, work)};
+    std::vector<std::uint8_t> out = encode_body(files, work);
     std::uint32_t sum = patch::byte_sum(new_data);
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(sum >> (8 * i)));
     return out;

@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <type_traits>
 
+#include "builder/work_counter.h"
+
 namespace builder {
 
 namespace {
@@ -59,7 +61,8 @@ old_match longest_match(const std::vector<std::int32_t>& suffixes, std::span<con
     return best;
 }
 
-std::vector<diff_segment> align_files(std::span<const std::uint8_t> old_data, std::span<const std::uint8_t> new_data) {
+std::vector<diff_segment> align_files(std::span<const std::uint8_t> old_data, std::span<const std::uint8_t> new_data,
+                                      std::atomic<std::uint64_t>* work) {
     if (new_data.size() >= 0x3FFFFFFFu) throw std::length_error("patches are made for files below 1 GiB only");
     const std::uint8_t* old_bytes = old_data.data();
     const std::uint8_t* new_bytes = new_data.data();
@@ -67,6 +70,8 @@ std::vector<diff_segment> align_files(std::span<const std::uint8_t> old_data, st
     const std::int64_t new_size = static_cast<std::int64_t>(new_data.size());
 
     const std::vector<std::int32_t> suffixes = sort_suffixes(old_data);
+    work_counter{work}.finish(old_data.size());
+    work_counter scanned{work};
 
     auto agrees = [&](std::int64_t new_pos, std::int64_t old_pos) {
         return old_pos >= 0 && old_pos < old_size && old_bytes[old_pos] == new_bytes[new_pos];
@@ -90,6 +95,7 @@ std::vector<diff_segment> align_files(std::span<const std::uint8_t> old_data, st
         std::int64_t old_score = 0;
         std::int64_t scored = scan += length;
         for (; scan < new_size; ++scan) {
+            scanned.reach(static_cast<std::uint64_t>(scan));
             old_match found = longest_match(suffixes, old_data, new_data.subspan(static_cast<std::size_t>(scan)));
             length = found.length;
             pos = found.old_pos;
@@ -148,6 +154,7 @@ std::vector<diff_segment> align_files(std::span<const std::uint8_t> old_data, st
         last_pos = pos - backward;
         last_offset = pos - scan;
     }
+    scanned.finish(new_data.size());
     return segments;
 }
 

@@ -7,6 +7,7 @@
 // Host build only: the suffix array comes from libdivsufsort.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -33,6 +34,9 @@ old_match longest_match(const std::vector<std::int32_t>& suffixes, std::span<con
 
 // Segments in increasing new_start, the first at 0, covering the whole new
 // file; neighbours have different deltas. Empty for an empty new file.
-std::vector<diff_segment> align_files(std::span<const std::uint8_t> old_data, std::span<const std::uint8_t> new_data);
+// `work`, when given, has the old file's size added once its suffixes are
+// sorted and the new file's size as the scan moves through it.
+std::vector<diff_segment> align_files(std::span<const std::uint8_t> old_data, std::span<const std::uint8_t> new_data,
+                                      std::atomic<std::uint64_t>* work = nullptr);
 
 }  // namespace builder

@@ -6,6 +6,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "builder/work_counter.h"
 #include "formats/little_endian.h"
 #include "formats/szdd.h"
 
@@ -172,7 +173,7 @@ constexpr std::uint32_t match_bits = 17;
 
 }  // namespace
 
-std::vector<std::uint8_t> szdd_compress(std::span<const std::uint8_t> data) {
+std::vector<std::uint8_t> szdd_compress(std::span<const std::uint8_t> data, std::atomic<std::uint64_t>* work) {
     if (data.size() > 0xFFFFFFFFu - prefix - padding)
         throw std::length_error("SZDD holds files below 4 GiB only");
     const std::uint32_t size = static_cast<std::uint32_t>(data.size());
@@ -194,7 +195,9 @@ std::vector<std::uint8_t> szdd_compress(std::span<const std::uint8_t> data) {
     for (std::uint32_t at = 1; at < prefix; ++at) tree->insert(at, &from);
     std::vector<std::uint8_t> length(size);
     std::vector<std::uint16_t> slot(size);
+    work_counter done{work};
     for (std::uint32_t i = 0; i < size; ++i) {
+        if ((i & 0xFFFF) == 0) done.reach(i);
         std::uint32_t found = std::min(tree->insert(prefix + i, &from), size - i);
         length[i] = static_cast<std::uint8_t>(found >= min_match ? found : 0);
         slot[i] = static_cast<std::uint16_t>((from - prefix + window_start) & window_mask);
@@ -230,6 +233,7 @@ std::vector<std::uint8_t> szdd_compress(std::span<const std::uint8_t> data) {
             i += length[i];
         }
     }
+    done.finish(size);
     return out;
 }
 

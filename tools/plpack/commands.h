@@ -36,6 +36,9 @@ enum class read_outcome { read, cannot_read, too_large };
 read_outcome read_file_quietly(const std::string& path, std::vector<std::uint8_t>* content);
 // The sentence that refuses a file of 4 GiB or more, named as `shown`.
 std::string too_large_text(const std::string& shown);
+// The size of a file as the system gives it to the updater (the low 32
+// bits), or 0 when it cannot be opened.
+std::uint64_t file_size(const std::string& path);
 // The whole content of a file; false (with a message on stderr) when it
 // cannot be read or is 4 GiB or more.
 bool read_whole_file(const std::string& path, std::vector<std::uint8_t>* content);

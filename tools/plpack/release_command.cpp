@@ -91,14 +91,6 @@ bool sign(const options& o, const std::string& in, const std::string& out) {
     return std::system(command.c_str()) == 0;
 }
 
-// The size of the file at `path`, or 0 when it cannot be opened.
-std::uint64_t size_of(const std::string& path) {
-    platform::unique_file file(
-        platform::create_file(path.c_str(), platform::access::read, platform::disposition::open_existing));
-    std::uint32_t size = file.valid() ? platform::get_file_size(file.get()) : 0xFFFFFFFFu;
-    return size == 0xFFFFFFFFu ? 0 : size;
-}
-
 }  // namespace
 
 int command_release(int argc, char** argv) {
@@ -135,7 +127,7 @@ int command_release(int argc, char** argv) {
     std::string updater = platform::path_from_command_line(o.updater.c_str());
     bool signing = !o.sign_cert.empty();
     if (command_attach(updater, package, signing ? unsigned_out : out) != 0) return give_up("attach");
-    std::uint64_t unsigned_size = size_of(signing ? unsigned_out : out);
+    std::uint64_t unsigned_size = file_size(signing ? unsigned_out : out);
     if (signing) {
         if (!sign(o, unsigned_typed, signed_typed)) return give_up("sign");
         if (!platform::replace_file(signed_out.c_str(), out.c_str())) return give_up("sign");
@@ -146,8 +138,8 @@ int command_release(int argc, char** argv) {
     std::uint64_t new_bytes = 0;
     std::string new_folder = folder_argument(o.pass_on[1].c_str());
     if (list_tree(new_folder, &files))
-        for (const std::string& f : files.files) new_bytes += size_of(new_folder + "\\" + f);
-    std::uint64_t payload = size_of(package + "\\payload.bin");
+        for (const std::string& f : files.files) new_bytes += file_size(new_folder + "\\" + f);
+    std::uint64_t payload = file_size(package + "\\payload.bin");
     std::string status = package + "\\status.ini";
     std::uint32_t build = platform::read_profile_int("Build", "version", 0, status.c_str());
     // Entries by kind, as the updater reads them.
@@ -164,7 +156,7 @@ int command_release(int argc, char** argv) {
                 by_flag[package::flag_replace] + by_flag[package::flag_replace_alternate], by_flag[package::flag_delete],
                 static_cast<unsigned long long>(payload), static_cast<unsigned long long>(new_bytes),
                 new_bytes ? 100.0 * (1.0 - static_cast<double>(payload) / static_cast<double>(new_bytes)) : 0.0,
-                signing ? "signed" : "not signed", static_cast<unsigned long long>(size_of(out)));
+                signing ? "signed" : "not signed", static_cast<unsigned long long>(file_size(out)));
     if (signing) std::printf(" (%llu before signing)", static_cast<unsigned long long>(unsigned_size));
     std::printf("\n");
     remove_tree(scratch.substr(0, scratch.size() - 1));
