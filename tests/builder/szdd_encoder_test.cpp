@@ -180,8 +180,10 @@ TEST(SzddCompress, CountsTheBytesItWorksThrough) {
     for (const encoder_case& c : cases) {
         bytes compressed;
         const std::uint64_t start = 1000003;  // other files' bytes, counted before
-        testing_support::work_seen seen = testing_support::watch_work(
-            start, c.data.size(), [&](std::atomic<std::uint64_t>* work) { compressed = builder::szdd_compress(c.data, work); });
+        testing_support::work_seen seen =
+            testing_support::watch_work(start, c.data.size(), [&](std::atomic<std::uint64_t>* work) {
+                compressed = builder::szdd_compress(c.data, work);
+            });
         EXPECT_EQ(seen.final, start + c.data.size()) << c.name;
         EXPECT_FALSE(seen.went_back) << c.name;
         EXPECT_FALSE(seen.overshot) << c.name;
