@@ -19,11 +19,20 @@ int command_verify(int argc, char** argv);
 // updater carries, as a table or as one JSON object.
 int command_inspect(const std::string& path, bool json);
 // attach UPDATER PACKAGE OUT: OUT becomes UPDATER carrying the package
-// folder PACKAGE instead of its own.
-int command_attach(const std::string& updater, const std::string& package, const std::string& out);
-// release OLD NEW --updater EXE -o OUT [options]: build, verify, attach
-// and sign in one step. argv holds the arguments after "release".
+// folder PACKAGE instead of its own; says so on standard output unless
+// `quiet`.
+int command_attach(const std::string& updater, const std::string& package, const std::string& out,
+                   bool quiet = false);
+// release OLD NEW --build N --updater EXE -o OUT [options]: build,
+// verify, attach and sign in one step. argv holds the arguments after
+// "release".
 int command_release(int argc, char** argv);
+// build and verify as steps of release, with the arguments of the
+// commands: nothing goes to standard output (no summary; verify's
+// findings go into `findings`, when given), messages still go to
+// standard error.
+int build_step(int argc, char** argv);
+int verify_step(int argc, char** argv, std::vector<std::string>* findings);
 
 // compress SRC DST: DST becomes the SZDD file of SRC.
 int command_compress(const std::string& source, const std::string& destination);
