@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "builder/diff_alignment.h"
+#include "builder/work_counter.h"
 #include "patch/byte_sum.h"
 #include "patch/patch_body.h"
 
@@ -161,7 +162,7 @@ enum class cut_state { aligned, loose };
 // 0), appended to `out` as instructions. No step crosses `end`. Returns the
 // state the path ends in.
 cut_state encode_window(const layout& files, std::uint32_t start, std::uint32_t window_end, cut_state from_state,
-                        std::vector<std::uint8_t>* out) {
+                        std::vector<std::uint8_t>* out, work_counter* encoded) {
     const std::uint32_t size = static_cast<std::uint32_t>(files.new_data.size());
     const std::size_t span = std::size_t{window_end - start} + 1;
     std::vector<std::uint32_t> aligned_link(span), loose_link(span);
@@ -187,6 +188,7 @@ cut_state encode_window(const layout& files, std::uint32_t start, std::uint32_t 
     cost_t final_aligned = unreachable, final_loose = unreachable;
 
     for (std::uint32_t j = start;; ++j) {
+        encoded->reach(j);
         while (segment + 1 < files.segments.size() && files.segments[segment + 1].new_start <= j) ++segment;
         candidate aligned, loose;
         if (j == start) {
@@ -287,33 +289,38 @@ cut_state encode_window(const layout& files, std::uint32_t start, std::uint32_t 
 // split in two) at each window's end.
 constexpr std::uint32_t window_positions = 1u << 20;
 
-std::vector<std::uint8_t> encode_body(const layout& files) {
+std::vector<std::uint8_t> encode_body(const layout& files, std::atomic<std::uint64_t>* work) {
     const std::uint32_t size = static_cast<std::uint32_t>(files.new_data.size());
+    work_counter encoded{work};
     std::vector<std::uint8_t> out;
     cut_state state = cut_state::aligned;
     for (std::uint32_t start = 0; start < size;) {
         std::uint32_t end = size - start > window_positions ? start + window_positions : size;
-        state = encode_window(files, start, end, state, &out);
+        state = encode_window(files, start, end, state, &out, &encoded);
         start = end;
     }
+    encoded.finish(size);
     return out;
 }
 
 }  // namespace
 
-std::vector<std::uint8_t> make_patch(std::span<const std::uint8_t> old_data, std::span<const std::uint8_t> new_data) {
-    return make_patch(sort_suffixes(old_data), old_data, new_data);
+std::vector<std::uint8_t> make_patch(std::span<const std::uint8_t> old_data, std::span<const std::uint8_t> new_data,
+                                     std::atomic<std::uint64_t>* work) {
+    return make_patch(sort_suffixes(old_data), old_data, new_data, work);
 }
 
 std::vector<std::uint8_t> make_patch(suffix_index index, std::span<const std::uint8_t> old_data,
-                                     std::span<const std::uint8_t> new_data) {
+                                     std::span<const std::uint8_t> new_data, std::atomic<std::uint64_t>* work) {
+    // The old file's suffixes are sorted by now.
+    work_counter{work}.finish(old_data.size());
     layout files{old_data, new_data, {}};
     {
         suffix_index sorted = std::move(index);
-        files.segments = align_files(sorted, old_data, new_data);
+        files.segments = align_files(sorted, old_data, new_data, work);
     }
 
-    std::vector<std::uint8_t> out = encode_body(files);
+    std::vector<std::uint8_t> out = encode_body(files, work);
     std::uint32_t sum = patch::byte_sum(new_data);
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(sum >> (8 * i)));
     return out;

@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <type_traits>
 
+#include "builder/work_counter.h"
+
 namespace builder {
 
 namespace {
@@ -132,12 +134,14 @@ old_match longest_match(const suffix_index& index, std::span<const std::uint8_t>
 }
 
 std::vector<diff_segment> align_files(const suffix_index& index, std::span<const std::uint8_t> old_data,
-                                      std::span<const std::uint8_t> new_data) {
+                                      std::span<const std::uint8_t> new_data, std::atomic<std::uint64_t>* work) {
     if (new_data.size() >= 0x3FFFFFFFu) throw std::length_error("patches are made for files below 1 GiB only");
     const std::uint8_t* old_bytes = old_data.data();
     const std::uint8_t* new_bytes = new_data.data();
     const std::int64_t old_size = static_cast<std::int64_t>(old_data.size());
     const std::int64_t new_size = static_cast<std::int64_t>(new_data.size());
+
+    work_counter scanned{work};
 
     auto agrees = [&](std::int64_t new_pos, std::int64_t old_pos) {
         return old_pos >= 0 && old_pos < old_size && old_bytes[old_pos] == new_bytes[new_pos];
@@ -161,6 +165,7 @@ std::vector<diff_segment> align_files(const suffix_index& index, std::span<const
         std::int64_t old_score = 0;
         std::int64_t scored = scan += length;
         for (; scan < new_size; ++scan) {
+            scanned.reach(static_cast<std::uint64_t>(scan));
             old_match found = longest_match(index, old_data, new_data.subspan(static_cast<std::size_t>(scan)));
             length = found.length;
             pos = found.old_pos;
@@ -219,6 +224,7 @@ std::vector<diff_segment> align_files(const suffix_index& index, std::span<const
         last_pos = pos - backward;
         last_offset = pos - scan;
     }
+    scanned.finish(new_data.size());
     return segments;
 }
 

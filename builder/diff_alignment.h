@@ -7,6 +7,7 @@
 // Host build only: the suffix array comes from libdivsufsort.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -65,8 +66,10 @@ old_match longest_match(const suffix_index& index, std::span<const std::uint8_t>
 
 // Segments in increasing new_start, the first at 0, covering the whole new
 // file; neighbours have different deltas. Empty for an empty new file.
-// The index is the old file's (sort_suffixes).
+// The index is the old file's (sort_suffixes). `work`, when given, has the
+// new file's size added as the scan moves through it.
 std::vector<diff_segment> align_files(const suffix_index& index, std::span<const std::uint8_t> old_data,
-                                      std::span<const std::uint8_t> new_data);
+                                      std::span<const std::uint8_t> new_data,
+                                      std::atomic<std::uint64_t>* work = nullptr);
 
 }  // namespace builder

@@ -6,6 +6,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "builder/work_counter.h"
 #include "formats/little_endian.h"
 #include "formats/szdd.h"
 
@@ -175,7 +176,7 @@ constexpr std::uint32_t match_bits = 17;
 
 }  // namespace
 
-std::vector<std::uint8_t> szdd_compress(std::span<const std::uint8_t> data) {
+std::vector<std::uint8_t> szdd_compress(std::span<const std::uint8_t> data, std::atomic<std::uint64_t>* work) {
     if (data.size() > 0xFFFFFFFFu - prefix - padding)
         throw std::length_error("SZDD holds files below 4 GiB only");
     const std::uint32_t size = static_cast<std::uint32_t>(data.size());
@@ -205,10 +206,12 @@ std::vector<std::uint8_t> szdd_compress(std::span<const std::uint8_t> data) {
     const std::uint32_t part_size = std::min(size, part_limit);
     std::vector<std::uint8_t> length(part_size);
     std::vector<std::uint16_t> slot(part_size);
+    work_counter done{work};
     item_writer items{out};
     for (std::uint32_t part = 0; part < size; part += part_size) {
         const std::uint32_t n = std::min(part_size, size - part);
         for (std::uint32_t i = 0; i < n; ++i) {
+            if ((i & 0xFFFF) == 0) done.reach(part + i);
             std::uint32_t found = std::min(tree->insert(prefix + part + i, &from), n - i);
             length[i] = static_cast<std::uint8_t>(found >= min_match ? found : 0);
             slot[i] = static_cast<std::uint16_t>((from - prefix + window_start) & window_mask);
@@ -240,6 +243,7 @@ std::vector<std::uint8_t> szdd_compress(std::span<const std::uint8_t> data) {
             }
         }
     }
+    done.finish(size);
     return out;
 }
 

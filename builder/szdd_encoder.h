@@ -11,6 +11,7 @@
 // end). The working memory is the data's copy and that of one MiB.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -21,6 +22,11 @@ namespace builder {
 // character 0, the expanded length) and the compressed items. Throws
 // std::length_error for data of 4 GiB or more, whose length the header
 // cannot hold.
-std::vector<std::uint8_t> szdd_compress(std::span<const std::uint8_t> data);
+//
+// `work`, when given, has the bytes of `data` added to it as the matches
+// are found (builder/work_counter.h): data.size() in all by the time the
+// call returns, which a progress display on another thread can watch.
+std::vector<std::uint8_t> szdd_compress(std::span<const std::uint8_t> data,
+                                        std::atomic<std::uint64_t>* work = nullptr);
 
 }  // namespace builder

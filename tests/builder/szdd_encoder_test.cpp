@@ -169,4 +169,34 @@ TEST(SzddCompress, ExpandsThroughTheLzLibrary) {
     }
 }
 
+// The bytes worked through, for a progress display on another thread: the
+// counter is added to (never set) as the matches are found, rises with each
+// MiB of a large file, and ends exactly the file's size higher. The
+// compressed file is the same with a counter as without.
+TEST(SzddCompress, CountsTheBytesItWorksThrough) {
+    constexpr std::size_t mib = 1 << 20;
+    const encoder_case cases[] = {
+        {"empty", {}},
+        {"one byte", {'x'}},
+        {"a byte short of a MiB", text_like(mib - 1, 11)},
+        {"a MiB and one byte", text_like(mib + 1, 12)},
+        {"4 MiB and an odd tail", text_like(4 * mib + 333, 13)},
+    };
+    for (const encoder_case& c : cases) {
+        bytes compressed;
+        const std::uint64_t start = 1000003;  // other files' bytes, counted before
+        testing_support::work_seen seen =
+            testing_support::watch_work(start, c.data.size(), [&](std::atomic<std::uint64_t>* work) {
+                compressed = builder::szdd_compress(c.data, work);
+            });
+        EXPECT_EQ(seen.final, start + c.data.size()) << c.name;
+        EXPECT_FALSE(seen.went_back) << c.name;
+        EXPECT_FALSE(seen.overshot) << c.name;
+        if (c.data.size() > 3 * mib) {
+            EXPECT_TRUE(seen.in_between) << c.name << ": the count moved only at the end";
+        }
+        EXPECT_TRUE(compressed == builder::szdd_compress(c.data)) << c.name;
+    }
+}
+
 }  // namespace

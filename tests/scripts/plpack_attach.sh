@@ -212,13 +212,46 @@ if [ "$(pe_version "$updater")" != none ]; then
 fi
 grep -q 'installing build 906: [0-9]* entries ([0-9]* patched, [0-9]* replaced, [0-9]* deleted); payload .*; signed, ' "$work/release.out" ||
   fail "the summary does not name build 906 and a signed updater: $(cat "$work/release.out")"
+# For scripts: --json prints one JSON object on stdout that agrees with
+# the file written and with inspect; --quiet prints nothing there.
+run json release "$sample/old" "$sample/new" --build 907 --updater "$updater" -o "$work/release/json.exe" \
+  --sign-cert "$work/cert.pem" --sign-key "$work/key.pem" --json
+[ "$rc" -eq 0 ] || fail "release --json: exit $rc: $(cat "$work/json.err")"
+"$plpack" inspect "$work/release/json.exe" --json >"$work/json-inspect.out" 2>&1
+python3 - "$work/json.out" "$work/release/json.exe" "$work/json-inspect.out" <<'PY' || fail "release --json: $(cat "$work/json.out")"
+import json, os, sys
+lines = open(sys.argv[1]).read().splitlines()
+assert len(lines) == 1, "%d lines on stdout" % len(lines)
+got = json.loads(lines[0])
+inspected = json.load(open(sys.argv[3]))
+flags = [e["flag"] for e in inspected["entries"]]
+expected = {
+    "released": True, "output": sys.argv[2], "build": 907, "signed": True,
+    "bytes": os.path.getsize(sys.argv[2]), "payload_bytes": inspected["payload_bytes"],
+    "entries": {"total": len(flags), "patched": flags.count(1), "replaced": flags.count(2) + flags.count(4),
+                "deleted": flags.count(3)},
+    "new_and_changed_bytes": sum(e.get("new_size", 0) for e in inspected["entries"]),
+}
+for key, value in expected.items():
+    assert got[key] == value, "%s is %r, not %r" % (key, got[key], value)
+assert got["unsigned_bytes"] < got["bytes"], "the signature added nothing"
+assert abs(got["saved_percent"] - 100 * (1 - got["payload_bytes"] / got["new_and_changed_bytes"])) < 0.06
+PY
+run quiet release "$sample/old" "$sample/new" --build 907 --updater "$updater" -o "$work/release/quiet.exe" \
+  --sign-cert "$work/cert.pem" --sign-key "$work/key.pem" --quiet
+[ "$rc" -eq 0 ] && [ -f "$work/release/quiet.exe" ] || fail "release --quiet: exit $rc: $(cat "$work/quiet.err")"
+[ ! -s "$work/quiet.out" ] || fail "release --quiet printed: $(cat "$work/quiet.out")"
+rm -f "$work/release/json.exe" "$work/release/quiet.exe"
+
 # A step that fails leaves neither OUT nor a temporary file.
 run badsign release "$sample/old" "$sample/new" --build 906 --updater "$updater" -o "$work/release/bad.exe" \
   --sign-cert "$work/absent.pem" --sign-key "$work/key.pem"
 [ "$rc" -eq 1 ] || fail "release with a missing certificate: exit $rc"
 [ "$(ls "$work/release")" = out.exe ] || fail "a failed release left files: $(ls "$work/release")"
-run badupdater release "$sample/old" "$sample/new" --build 906 --updater "$package/status.ini" -o "$work/release/bad.exe"
+run badupdater release "$sample/old" "$sample/new" --build 906 --updater "$package/status.ini" -o "$work/release/bad.exe" --json
 [ "$rc" -eq 1 ] || fail "release to a non-updater: exit $rc"
+grep -qx '{"released": false, "output": ".*/bad.exe", "stopped_at": "attach", "findings": \[\]}' "$work/badupdater.out" ||
+  fail "release --json to a non-updater does not say where it stopped: $(cat "$work/badupdater.out")"
 [ "$(ls "$work/release")" = out.exe ] || fail "a refused release left files: $(ls "$work/release")"
 
 [ "$failures" -eq 0 ] || exit 1

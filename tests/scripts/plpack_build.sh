@@ -367,6 +367,36 @@ done <<'END'
 1 | json  | {"ok": false, "failed_entries": 0, "differences": 1, "findings": ["differs: ReadMe.txt"]} | verify @/old2 @/new2b @/pkg-json --json
 END
 
+# On a terminal (script gives standard error one), build shows its
+# progress there: the last line has every file done and all of NEW's
+# megabytes, as the summary counts them, out of as many; standard output
+# still holds the JSON object alone. --quiet shows no progress.
+# OLD and NEW of some 100 KB each, with a changed, a new and an unchanged
+# file, so that the tenths of a MB tell NEW's bytes from others.
+if command -v script >/dev/null; then
+  mkdir -p "$work/old-tty" "$work/new-tty"
+  head -c 300000 /dev/urandom >"$work/old-tty/Data.bin"
+  { head -c 200000 "$work/old-tty/Data.bin"; head -c 150000 /dev/urandom; } >"$work/new-tty/Data.bin"
+  head -c 250000 /dev/urandom >"$work/new-tty/Added.bin"
+  for side in old new; do head -c 120000 /dev/zero >"$work/$side-tty/Pelora9.exe"; done
+  for mode in json quiet; do
+    rm -rf "$work/pkg-tty"
+    script -qec "'$plpack' build '$work/old-tty' '$work/new-tty' '$work/pkg-tty' --build 1 --$mode >'$work/tty.out'" \
+      "$work/tty.log" >/dev/null || fail "build --$mode on a terminal: $(cat "$work/tty.log")"
+    last=$(tr '\r' '\n' <"$work/tty.log" | grep 'files, ' | tail -1 | tr -d '\n')
+    if [ "$mode" = quiet ]; then
+      [ -z "$last" ] || fail "build --quiet on a terminal shows its progress: $last"
+      continue
+    fi
+    mb=$(python3 -c 'import json, sys; print("%.1f" % (json.load(open(sys.argv[1]))["new_bytes"] / 1e6))' "$work/tty.out") ||
+      fail "build --json on a terminal: not one JSON object on stdout: $(cat "$work/tty.out")"
+    echo "$last" | grep -qE "^plpack: ([0-9]+) of \1 files, $mb of $mb MB\$" ||
+      fail "the progress line ends at '$last', not every file and $mb of $mb MB"
+  done
+else
+  echo "plpack build: no script command; the progress line is not checked"
+fi
+
 for args in "build" "build $work/old $work/new" "build $work/old $work/new $work/x --jobs 0" \
   "build $work/old $work/new $work/x --dict-old $work/old" "verify $work/old $work/new" "build $work/old $work/new $work/x --bogus"; do
   run usage $args

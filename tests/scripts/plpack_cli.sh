@@ -31,7 +31,8 @@ cases=$(cat <<'END'
 0 | out | Example: plpack build old new pkg --build 910 | build --help
 0 | out | Example: plpack verify old new pkg            | verify --help
 0 | out | Example: plpack inspect pkg                   | inspect --help
-0 | out | Example: plpack release                       | release --help
+0 | out | Example: plpack release old new --build 910 --updater PLUpdate.exe | release --help
+0 | out | print the outcome as one JSON object          | help release
 0 | out | Example: plpack attach                        | attach -h
 0 | out | Example: plpack manifest                      | manifest --help
 0 | out | Example: plpack expand                        | expand --help
@@ -52,6 +53,19 @@ cases=$(cat <<'END'
 2 | err | verify takes three folders, OLD NEW PACKAGE, not 2 | verify @/old @/new
 2 | err | unknown option --jobs                         | verify @/old @/new @/pkg --jobs 2
 2 | err | --dict-new needs --dict-old                   | verify @/old @/new @/pkg --dict-new @/new
+2 | err | unknown option --frobnicate                   | release @/old @/new --build 1 --updater @/file -o @/out --frobnicate
+2 | err | --build wants a build number from 0 to 2147483647, not 'abc' | release @/old @/new --build abc --updater @/file -o @/out
+2 | err | --code-page wants 1250, 1251 or 1252, not '437' | release @/old @/new --build 1 --updater @/file -o @/out --code-page 437
+2 | err | --updater needs a value                       | release @/old @/new --build 1 -o @/out --updater
+2 | err | release takes two folders, OLD NEW, not 1     | release @/old --build 1 --updater @/file -o @/out
+2 | err | release takes two folders, OLD NEW, not 3     | release @/old @/new @/folder --build 1 --updater @/file -o @/out
+2 | err | release needs --build N                       | release @/old @/new --updater @/file -o @/out
+2 | err | release needs --updater EXE                   | release @/old @/new --build 1 -o @/out
+2 | err | release needs -o OUT                          | release @/old @/new --build 1 --updater @/file
+2 | err | --dict-old needs --dict-new                   | release @/old @/new --build 1 --updater @/file -o @/out --dict-old @/old
+2 | err | --sign-key needs --sign-cert                  | release @/old @/new --build 1 --updater @/file -o @/out --sign-key @/file
+2 | err | --timestamp needs --sign-cert                 | release @/old @/new --build 1 --updater @/file -o @/out --timestamp http://ts.example
+2 | err | usage: plpack release OLD NEW --build N       | release
 2 | err | expand takes 2 arguments (SRC DST), not 1     | expand @/file
 2 | err | apply takes 3 arguments (OLD PATCH OUT), not 2 | apply @/file @/file
 2 | err | bytesum takes 1 argument (FILE), not 2        | bytesum @/file @/file
@@ -66,6 +80,10 @@ cases=$(cat <<'END'
 1 | err | @/new/pkg is inside the NEW folder @/new       | build @/old @/new @/new/pkg --build 1
 1 | err | @/file is a file, not a folder                | build @/old @/new @/file --build 1
 1 | err | the folder @/missing that is to hold @/missing/pkg cannot be opened | build @/old @/new @/missing/pkg --build 1
+1 | err | cannot read the updater @/missing.exe: No such file or directory | release @/old @/new --build 1 --updater @/missing.exe -o @/out
+1 | err | the updater @/folder is a folder, not a file  | release @/old @/new --build 1 --updater @/folder -o @/out --json
+1 | err | release stopped at the build step; @/out was not written | release @/missing @/new --build 1 --updater @/file -o @/out
+1 | out | "released": false, "output": "@/out", "stopped_at": "build" | release @/old @/folder --build 1 --updater @/file -o @/out --json
 1 | err | the NEW folder @/file is a file, not a folder  | verify @/old @/file @/pkg
 1 | err | the PACKAGE folder missing cannot be opened    | verify old new missing
 1 | err | cannot read @/folder/manifest.ini: No such file or directory | verify @/old @/new @/folder

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <mutex>
 #include <random>
+#include <thread>
 
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -107,6 +108,29 @@ bytes random_bytes(std::size_t size, unsigned seed) {
     bytes out(size);
     for (auto& b : out) b = static_cast<std::uint8_t>(random());
     return out;
+}
+
+work_seen watch_work(std::uint64_t start, std::uint64_t total,
+                     const std::function<void(std::atomic<std::uint64_t>*)>& pass) {
+    std::atomic<std::uint64_t> counter{start};
+    std::atomic<bool> running{true};
+    work_seen seen;
+    std::thread watcher([&] {
+        std::uint64_t last = start;
+        for (bool more = true; more;) {
+            more = running.load();  // one read after the pass ended, too
+            std::uint64_t now = counter.load();
+            seen.went_back = seen.went_back || now < last;
+            seen.overshot = seen.overshot || now > start + total;
+            seen.in_between = seen.in_between || (now > start && now < start + total);
+            last = now;
+        }
+    });
+    pass(&counter);
+    running = false;
+    watcher.join();
+    seen.final = counter.load();
+    return seen;
 }
 
 std::string data_file(const std::string& name) {

@@ -2,7 +2,9 @@
 // platform layer, so the same test reads the same on Windows and the host.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -43,6 +45,19 @@ bytes payload_length_field(std::uint32_t n);
 bytes payload_record(const bytes& content);
 // `size` bytes of a seeded pseudo-random sequence.
 bytes random_bytes(std::size_t size, unsigned seed);
+
+// What another thread saw of a work counter while a pass ran with it
+// (builder/work_counter.h), reading it over and over.
+struct work_seen {
+    std::uint64_t final = 0;   // the counter when the pass returned
+    bool went_back = false;    // a read was below the one before
+    bool overshot = false;     // a read was above start + total
+    bool in_between = false;   // a read lay strictly between start and start + total
+};
+// Runs `pass` with a counter that starts at `start`, as one shared with
+// other passes would, while another thread watches it.
+work_seen watch_work(std::uint64_t start, std::uint64_t total,
+                     const std::function<void(std::atomic<std::uint64_t>*)>& pass);
 
 // A fixture file of tests/data, in the form the platform layer opens.
 std::string data_file(const std::string& name);

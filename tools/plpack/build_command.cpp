@@ -51,6 +51,7 @@ struct options {
     unsigned jobs = 0;
     int code_page = formats::default_code_page;
     bool quiet = false, json = false;
+    bool summary = true;  // false as a step of release, which sums up itself
 };
 
 void warn_unless_accepted(const std::string& old_folder) {
@@ -166,8 +167,11 @@ std::string thousands(std::uint64_t n) {
 
 }  // namespace
 
-int command_build(int argc, char** argv) {
+namespace {
+
+int build_package(int argc, char** argv, bool summary) {
     options o;
+    o.summary = summary;
     std::string problem = parse(argc, argv, &o);
     if (!problem.empty()) return usage_error("build", problem);
     if (!platform::set_ansi_code_page(o.code_page)) {
@@ -297,6 +301,7 @@ int command_build(int argc, char** argv) {
         if (it->flag != package::flag_delete) carried += it->new_size;
     double payload_bytes = static_cast<double>(payload.size()), carried_bytes = static_cast<double>(carried);
     double saved = carried > 0 ? 100.0 * (1.0 - payload_bytes / carried_bytes) : 0.0;
+    if (!o.summary) return 0;
     if (o.json) {
         std::printf("{\"package\": %s, \"entries\": {\"total\": %zu, \"patched\": %d, \"replaced\": %d, "
                     "\"deleted\": %d, \"unchanged\": %d}, \"payload_bytes\": %zu, \"records\": %zu, "
@@ -320,5 +325,10 @@ int command_build(int argc, char** argv) {
     std::printf("  time: %.1f s with %u job%s\n", seconds, o.jobs, o.jobs == 1 ? "" : "s");
     return 0;
 }
+
+}  // namespace
+
+int command_build(int argc, char** argv) { return build_package(argc, argv, true); }
+int build_step(int argc, char** argv) { return build_package(argc, argv, false); }
 
 }  // namespace plpack

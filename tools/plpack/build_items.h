@@ -52,13 +52,18 @@ bool take_side(const std::string& root, bool is_old, bool is_dictionary, invento
 void check_inventory(inventory* found);
 
 struct progress {
-    std::atomic<std::size_t> files{0};
-    std::atomic<std::uint64_t> bytes{0};
+    std::atomic<std::size_t> files{0};    // items done
+    std::atomic<std::uint64_t> bytes{0};  // NEW's bytes in the items done
+    // The builder's work, counted as it goes (builder/work_counter.h),
+    // inside a large file too
+    std::atomic<std::uint64_t> work{0};
 };
 
 // Makes the entry of every item with `jobs` threads: unchanged (flag 0),
 // a patch, a replacement or a deletion, with its compressed content, or
-// an error. Shows the progress on a terminal unless `quiet`.
+// an error. Shows the progress on a terminal unless `quiet`: the files
+// done and the megabytes of NEW worked through, which move while one
+// large file is compressed and diffed.
 void run_jobs(std::vector<item>* items, unsigned jobs, progress* done, bool quiet);
 
 }  // namespace plpack::build

@@ -19,11 +19,20 @@ int command_verify(int argc, char** argv);
 // updater carries, as a table or as one JSON object.
 int command_inspect(const std::string& path, bool json);
 // attach UPDATER PACKAGE OUT: OUT becomes UPDATER carrying the package
-// folder PACKAGE instead of its own.
-int command_attach(const std::string& updater, const std::string& package, const std::string& out);
-// release OLD NEW --updater EXE -o OUT [options]: build, verify, attach
-// and sign in one step. argv holds the arguments after "release".
+// folder PACKAGE instead of its own; says so on standard output unless
+// `quiet`.
+int command_attach(const std::string& updater, const std::string& package, const std::string& out,
+                   bool quiet = false);
+// release OLD NEW --build N --updater EXE -o OUT [options]: build,
+// verify, attach and sign in one step. argv holds the arguments after
+// "release".
 int command_release(int argc, char** argv);
+// build and verify as steps of release, with the arguments of the
+// commands: nothing goes to standard output (no summary; verify's
+// findings go into `findings`, when given), messages still go to
+// standard error.
+int build_step(int argc, char** argv);
+int verify_step(int argc, char** argv, std::vector<std::string>* findings);
 
 // compress SRC DST: DST becomes the SZDD file of SRC.
 int command_compress(const std::string& source, const std::string& destination);
@@ -36,6 +45,9 @@ enum class read_outcome { read, cannot_read, too_large };
 read_outcome read_file_quietly(const std::string& path, std::vector<std::uint8_t>* content);
 // The sentence that refuses a file of 4 GiB or more, named as `shown`.
 std::string too_large_text(const std::string& shown);
+// The size of a file as the system gives it to the updater (the low 32
+// bits), or 0 when it cannot be opened.
+std::uint64_t file_size(const std::string& path);
 // The whole content of a file; false (with a message on stderr) when it
 // cannot be read or is 4 GiB or more.
 bool read_whole_file(const std::string& path, std::vector<std::uint8_t>* content);

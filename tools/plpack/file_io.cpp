@@ -23,6 +23,13 @@ read_outcome read_file_quietly(const std::string& path, std::vector<std::uint8_t
     return got == 0 ? read_outcome::read : read_outcome::too_large;
 }
 
+std::uint64_t file_size(const std::string& path) {
+    platform::unique_file file(
+        platform::create_file(path.c_str(), platform::access::read, platform::disposition::open_existing));
+    std::uint32_t size = file.valid() ? platform::get_file_size(file.get()) : 0xFFFFFFFFu;
+    return size == 0xFFFFFFFFu ? 0 : size;
+}
+
 std::string too_large_text(const std::string& shown) {
     return shown + " is 4 GiB or larger; the package formats hold 32-bit lengths, so no file may reach 4 GiB";
 }

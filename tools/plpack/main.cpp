@@ -193,8 +193,26 @@ const command commands[] = {
      "Shows the build the package installs, every entry with its flag, compressed file and sizes,\n"
      "and fails when the manifest and the payload disagree.",
      "plpack inspect pkg", 1, nullptr, run_inspect},
-    {"release", "OLD NEW --updater EXE -o OUT [--build N] [--dict-old DIR --dict-new DIR] [--sign-cert C [--sign-key K] [--timestamp URL]]",
-     "build, verify, attach and sign in one step; OUT appears only when every step succeeds", nullptr,
+    {"release",
+     "OLD NEW --build N --updater EXE -o OUT [--dict-old DIR --dict-new DIR] [--code-page N] "
+     "[--sign-cert CERT [--sign-key KEY] [--timestamp URL]] [--quiet] [--json]",
+     "build, verify, attach and sign in one step; OUT appears only when every step succeeds",
+     "  --build N          the build number the package installs\n"
+     "  --updater EXE      the released Windows updater (PLUpdate.exe) to carry the package\n"
+     "  -o OUT             the updater to write\n"
+     "  --dict-old DIR, --dict-new DIR\n"
+     "                     the dictionary folders before and after, for the Dict section\n"
+     "  --code-page N      the code page of the manifest's names: 1250, 1251 or 1252 (default 1252)\n"
+     "  --sign-cert CERT   sign OUT with osslsigncode (SHA-256): a PEM certificate with\n"
+     "                     --sign-key, or alone a PKCS#12 file\n"
+     "  --sign-key KEY     the certificate's private key\n"
+     "  --timestamp URL    the timestamp server for the signature\n"
+     "  --quiet            print nothing but errors and verify's findings: no progress,\n"
+     "                     warnings or summary\n"
+     "  --json             print the outcome as one JSON object on standard output\n"
+     "The package is built in a scratch folder and verified against NEW, as build and verify\n"
+     "do, then attached to a copy of EXE. Without --sign-cert OUT is left unsigned. Host build\n"
+     "only.",
      "plpack release old new --build 910 --updater PLUpdate.exe -o PLUpdate-910.exe", 0, nullptr,
      plpack::command_release},
     {"attach", "UPDATER PACKAGE OUT", "OUT becomes a copy of the Windows updater UPDATER carrying the package folder PACKAGE",

@@ -73,6 +73,9 @@ struct arguments {
     std::string old_folder, new_folder, package_folder, dict_old, dict_new;
     int code_page = formats::default_code_page;
     bool quiet = false, json = false;
+    // As a step of release: the findings are kept here, and nothing is
+    // printed on standard output.
+    std::vector<std::string>* findings = nullptr;
 };
 
 // Reads the arguments after "verify"; the problem with them, naming the
@@ -230,13 +233,15 @@ int verify(const arguments& a, const std::string& scratch) {
         return 1;
     }
 
-    std::vector<std::string> findings;
-    if (a.json) kept_findings = &findings;
+    std::vector<std::string> own_findings;
+    if (a.json) kept_findings = &own_findings;
+    if (a.findings) kept_findings = a.findings;
     int failed = apply_package(manifest, app_copy, dictionary_copy);
     int differences = compare_trees(app_copy, a.new_folder, "");
     if (!a.dict_old.empty()) differences += compare_trees(dictionary_copy, a.dict_new, "dictionary: ");
     kept_findings = nullptr;
-    if (a.json) {
+    const std::vector<std::string>& findings = a.findings ? *a.findings : own_findings;
+    if (a.json && !a.findings) {
         std::string list;
         for (const std::string& f : findings) list += (list.empty() ? "" : ", ") + json_string(f);
         std::printf("{\"ok\": %s, \"failed_entries\": %d, \"differences\": %d, \"findings\": [%s]}\n",
@@ -250,14 +255,15 @@ int verify(const arguments& a, const std::string& scratch) {
         return 1;
     }
     if (failed > 0) return 1;
-    if (!a.quiet && !a.json) std::printf("plpack: the package turns OLD into NEW\n");
+    if (!a.quiet && !a.json && !a.findings) std::printf("plpack: the package turns OLD into NEW\n");
     return 0;
 }
 
 }  // namespace
 
-int command_verify(int argc, char** argv) {
+int verify_step(int argc, char** argv, std::vector<std::string>* findings) {
     arguments a;
+    a.findings = findings;
     std::string problem = parse(argc, argv, &a);
     if (!problem.empty()) return usage_error("verify", problem);
     // The file pass spells names as the updater does, in the code page.
@@ -277,5 +283,7 @@ int command_verify(int argc, char** argv) {
     remove_tree(scratch.substr(0, scratch.size() - 1));
     return result;
 }
+
+int command_verify(int argc, char** argv) { return verify_step(argc, argv, nullptr); }
 
 }  // namespace plpack
