@@ -26,5 +26,8 @@ printf 'PATCHED' | dd of="$work/new" bs=1 seek=$((size / 3)) conv=notrunc status
 cmp "$work/new2" "$work/out"
 patch_size=$(stat -c %s "$work/patch")
 echo "patch of $patch_size bytes for a $size-byte file"
-# The random block costs 3000 bytes; the other edits a few dozen.
-[ "$patch_size" -lt 3200 ]
+# The random block costs 3000 bytes; the other edits a few dozen; and the
+# search, which runs in windows of 2^20 positions to bound its memory, cuts a
+# run at each window's end for a few bytes more (a Debug build's plpack
+# spans two dozen windows).
+[ "$patch_size" -lt $((3200 + 16 * (size >> 20))) ]
