@@ -42,6 +42,11 @@ struct preparation {
     unsigned long long size;
 };
 
+// Whether a digest is that of the content the manifest promises.
+bool is_new_content(const preparation& at, const std::optional<platform::file_digest>& digest) {
+    return digest && digest->size == at.size && digest->sha256 == at.sha256;
+}
+
 // Whether the file at `path` holds the content the manifest promises; its
 // size is looked at first, as a digest reads the whole file.
 bool holds_new_content(const preparation& at, const std::string& path) {
@@ -50,8 +55,7 @@ bool holds_new_content(const preparation& at, const std::string& path) {
             platform::create_file(path.c_str(), platform::access::read, platform::disposition::open_existing));
         if (!file.valid() || platform::get_file_size(file.get()) != (at.size & 0xFFFFFFFFu)) return false;
     }
-    std::optional<platform::file_digest> digest = platform::digest_file(path.c_str());
-    return digest && digest->size == at.size && digest->sha256 == at.sha256;
+    return is_new_content(at, platform::digest_file(path.c_str()));
 }
 
 // A digest of the staged content as it is written, when the manifest has
@@ -66,12 +70,7 @@ platform::unique_digest_stream digest_if_checked(const preparation& at) {
 bool staged_content_checks(const run_context& context, const preparation& at, const std::string& staged,
                            const std::string& target, platform::digest_stream* written) {
     if (at.keys == package::manifest::content_keys::none) return true;
-    if (written) {
-        std::optional<platform::file_digest> digest = platform::finish_digest(written);
-        if (digest && digest->size == at.size && digest->sha256 == at.sha256) return true;
-    } else if (holds_new_content(at, staged)) {
-        return true;
-    }
+    if (written ? is_new_content(at, platform::finish_digest(written)) : holds_new_content(at, staged)) return true;
     platform::delete_file(staged.c_str());
     std::string text = "The new content of " + target +
                        " is not what the update package says it must be; the file was left as it was.";

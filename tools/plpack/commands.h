@@ -78,6 +78,8 @@ std::string make_scratch_folder(const char* prefix);
 
 // `text` as a JSON string, quoted; `text` is UTF-8, as names are shown.
 std::string json_string(const std::string& text);
+// A JSON array of the texts, each as json_string writes it.
+std::string json_list(const std::vector<std::string>& texts);
 
 // A path as the user typed it, in the form the platform layer takes, and
 // without a trailing backslash.

@@ -181,14 +181,14 @@ int list_package(const std::string& folder, const bytes& payload, std::string* j
 // The byte sums of the installed Pelora9.exe that the updater accepts, as
 // this source builds it; the 0xff slots belong to no build.
 std::string accepted_builds_json() {
-    std::string list;
+    std::vector<std::string> sums;
     for (std::uint32_t sum : install::accepted_image_sums) {
         if (sum == 0xff) continue;
         char text[16];
         std::snprintf(text, sizeof text, "%08x", sum);
-        list += std::string(list.empty() ? "" : ", ") + json_string(text);
+        sums.push_back(text);
     }
-    return "[" + list + "]";
+    return json_list(sums);
 }
 
 void print_accepted_builds() {

@@ -22,4 +22,10 @@ std::string json_string(const std::string& text) {
     return out + "\"";
 }
 
+std::string json_list(const std::vector<std::string>& texts) {
+    std::string list;
+    for (const std::string& text : texts) list += (list.empty() ? "" : ", ") + json_string(text);
+    return "[" + list + "]";
+}
+
 }  // namespace plpack

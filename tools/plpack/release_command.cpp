@@ -146,12 +146,6 @@ package_summary summarise(const std::string& package) {
     return sum;
 }
 
-std::string json_list(const std::vector<std::string>& items) {
-    std::string list;
-    for (const std::string& item : items) list += (list.empty() ? "" : ", ") + json_string(item);
-    return "[" + list + "]";
-}
-
 }  // namespace
 
 int command_release(int argc, char** argv) {

@@ -242,10 +242,9 @@ int verify(const arguments& a, const std::string& scratch) {
     kept_findings = nullptr;
     const std::vector<std::string>& findings = a.findings ? *a.findings : own_findings;
     if (a.json && !a.findings) {
-        std::string list;
-        for (const std::string& f : findings) list += (list.empty() ? "" : ", ") + json_string(f);
-        std::printf("{\"ok\": %s, \"failed_entries\": %d, \"differences\": %d, \"findings\": [%s]}\n",
-                    failed == 0 && differences == 0 ? "true" : "false", failed, differences, list.c_str());
+        std::printf("{\"ok\": %s, \"failed_entries\": %d, \"differences\": %d, \"findings\": %s}\n",
+                    failed == 0 && differences == 0 ? "true" : "false", failed, differences,
+                    json_list(findings).c_str());
     }
     if (failed > 0)
         std::fprintf(stderr, "plpack: %d entr%s of the package failed\n", failed, failed == 1 ? "y" : "ies");
