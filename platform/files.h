@@ -44,6 +44,12 @@ bool replace_file(const char* from, const char* to);
 bool delete_file(const char* path);
 bool set_file_attributes_normal(const char* path);
 bool file_exists(const char* path);
+// The size of the file at path, read from its attributes without opening
+// it (GetFileAttributesExA); false when no file has the name (a folder
+// neither).
+bool file_size_of(const char* path, std::uint64_t* size);
+// Whether the file at path has the read-only attribute.
+bool is_read_only(const char* path);
 
 enum class create_directory_result { created, already_exists, failed };
 create_directory_result create_directory(const char* path);

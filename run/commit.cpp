@@ -79,17 +79,28 @@ bool parse_journal(const std::string& text, commit_plan* plan) {
     return complete;
 }
 
+// Whether the target was read-only and is no longer: a move over it or its
+// deletion is then tried again. Most targets are new files or writable,
+// so their attributes are only looked at when the first try failed.
+bool cleared_read_only(const std::string& target) {
+    return platform::is_read_only(target.c_str()) && platform::set_file_attributes_normal(target.c_str());
+}
+
 // One step; a step already done counts as done. A move that fails drops
 // its staging file unless `keep` (a finishing that a later run retries).
 bool do_step(const commit_step& step, bool keep) {
+    const char* target = step.target.c_str();
     if (step.staged.empty()) {
-        platform::set_file_attributes_normal(step.target.c_str());
-        return platform::delete_file(step.target.c_str()) || !platform::file_exists(step.target.c_str());
+        if (platform::delete_file(target) || (cleared_read_only(step.target) && platform::delete_file(target)))
+            return true;
+        return !platform::file_exists(target);
     }
     if (!platform::file_exists(step.staged.c_str())) return true;  // moved before the interruption
-    platform::set_file_attributes_normal(step.target.c_str());
-    if (platform::replace_file_durably(step.staged.c_str(), step.target.c_str())) return true;
-    if (!keep) platform::delete_file(step.staged.c_str());
+    const char* staged = step.staged.c_str();
+    if (platform::replace_file_durably(staged, target) ||
+        (cleared_read_only(step.target) && platform::replace_file_durably(staged, target)))
+        return true;
+    if (!keep) platform::delete_file(staged);
     return false;
 }
 

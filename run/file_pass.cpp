@@ -50,11 +50,8 @@ bool is_new_content(const preparation& at, const std::optional<platform::file_di
 // Whether the file at `path` holds the content the manifest promises; its
 // size is looked at first, as a digest reads the whole file.
 bool holds_new_content(const preparation& at, const std::string& path) {
-    {
-        platform::unique_file file(
-            platform::create_file(path.c_str(), platform::access::read, platform::disposition::open_existing));
-        if (!file.valid() || platform::get_file_size(file.get()) != (at.size & 0xFFFFFFFFu)) return false;
-    }
+    std::uint64_t size = 0;
+    if (!platform::file_size_of(path.c_str(), &size) || size != at.size) return false;
     return is_new_content(at, platform::digest_file(path.c_str()));
 }
 

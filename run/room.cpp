@@ -13,11 +13,8 @@ namespace run {
 namespace {
 
 std::uint64_t size_of(const std::string& path) {
-    platform::unique_file file(
-        platform::create_file(path.c_str(), platform::access::read, platform::disposition::open_existing));
-    if (!file.valid()) return 0;
-    std::uint32_t size = platform::get_file_size(file.get());
-    return size == 0xFFFFFFFFu ? 0 : size;
+    std::uint64_t size = 0;
+    return platform::file_size_of(path.c_str(), &size) ? size : 0;
 }
 
 // The expanded length an SZDD file's header gives; 0 when it has none.
@@ -53,14 +50,20 @@ std::uint64_t room_needed(const run_context& context) {
             std::string destination, compressed;
             int flag = context.manifest.read_entry(name, number, &destination, &compressed);
             if (flag < package::flag_patch || flag > package::flag_replace_alternate) continue;
-            std::string target = folder + "\\" + destination;
-            std::uint64_t present = size_of(target);
-            if (context.backup) needed += present;
-            if (flag == package::flag_delete) continue;
             std::string sha256;
             unsigned long long size = 0;
-            if (context.manifest.read_new_content(name, number, &sha256, &size) ==
-                package::manifest::content_keys::present)
+            bool sized = flag != package::flag_delete &&
+                         context.manifest.read_new_content(name, number, &sha256, &size) ==
+                             package::manifest::content_keys::present;
+            // The target is looked at only when its size counts: most are
+            // new files, and looking for a name that is not there can cost
+            // a reading of its whole folder.
+            std::uint64_t present = 0;
+            if (context.backup || (flag == package::flag_patch && !sized))
+                present = size_of(folder + "\\" + destination);
+            if (context.backup) needed += present;
+            if (flag == package::flag_delete) continue;
+            if (sized)
                 needed += size;
             else
                 needed += flag == package::flag_patch ? present : expanded_length(compressed);

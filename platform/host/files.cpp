@@ -221,6 +221,16 @@ bool file_exists(const char* path) {
     return stat(host.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
+bool file_size_of(const char* path, std::uint64_t* size) {
+    std::string host = host::to_host(path);
+    struct stat st;
+    if (stat(host.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+    *size = static_cast<std::uint64_t>(st.st_size);
+    return true;
+}
+
+bool is_read_only(const char* path) { return read_only(host::to_host(path)); }
+
 create_directory_result create_directory(const char* path) {
     std::string host = host::to_host(path);
     if (mkdir(host.c_str(), 0777) == 0) return create_directory_result::created;
