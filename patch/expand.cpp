@@ -32,6 +32,34 @@ bool read_expanded_length(const char* source, std::uint32_t* length, bool* opene
     return true;
 }
 
+// Expands source into the open destination with the copy buffer.
+expand_result copy_expanded(const char* source, platform::file_handle out, char* buffer,
+                            platform::digest_stream* digest) {
+    std::uint32_t expected = 0;
+    bool source_opened = false;
+    if (!read_expanded_length(source, &expected, &source_opened))
+        return source_opened ? expand_result::bad_data : expand_result::cannot_open_source;
+    int lz = platform::lz_open_file(source);
+    if (lz <= 0) return expand_result::cannot_open_source;
+    expand_result result = expand_result::ok;
+    std::uint32_t left = expected;
+    int n;
+    while (left > 0 && (n = platform::lz_read(lz, buffer, copy_buffer_size)) > 0) {
+        // Data beyond the expanded length is not part of the file.
+        std::uint32_t take = static_cast<std::uint32_t>(n) < left ? static_cast<std::uint32_t>(n) : left;
+        std::uint32_t written = 0;
+        if (!platform::write_file(out, buffer, take, &written) || written != take) {
+            result = expand_result::write_failed;
+            break;
+        }
+        if (digest) platform::add_to_digest(digest, buffer, take);
+        left -= take;
+    }
+    if (result == expand_result::ok && left > 0) result = expand_result::bad_data;
+    platform::lz_close(lz);
+    return result;
+}
+
 }  // namespace
 
 expand_result expand(const char* source, const char* destination, platform::digest_stream* digest) {
@@ -41,40 +69,22 @@ expand_result expand(const char* source, const char* destination, platform::dige
     platform::unique_file out(
         platform::create_file(destination, platform::access::write, platform::disposition::create_always));
     if (!out.valid()) return expand_result::cannot_open_destination;
-
-    std::uint32_t expected = 0;
-    bool source_opened = false;
-    expand_result result = expand_result::ok;
-    if (!read_expanded_length(source, &expected, &source_opened)) {
-        result = source_opened ? expand_result::bad_data : expand_result::cannot_open_source;
-    } else {
-        int lz = platform::lz_open_file(source);
-        if (lz <= 0) {
-            result = expand_result::cannot_open_source;
-        } else {
-            std::uint32_t left = expected;
-            int n;
-            while (left > 0 && (n = platform::lz_read(lz, buffer.get(), copy_buffer_size)) > 0) {
-                // Data beyond the expanded length is not part of the file.
-                std::uint32_t take = static_cast<std::uint32_t>(n) < left ? static_cast<std::uint32_t>(n) : left;
-                std::uint32_t written = 0;
-                if (!platform::write_file(out.get(), buffer.get(), take, &written) || written != take) {
-                    result = expand_result::write_failed;
-                    break;
-                }
-                if (digest) platform::add_to_digest(digest, buffer.get(), take);
-                left -= take;
-            }
-            if (result == expand_result::ok && left > 0) result = expand_result::bad_data;
-            platform::lz_close(lz);
-        }
-    }
+    expand_result result = copy_expanded(source, out.get(), buffer.get(), digest);
     out.reset();
 
     if (result == expand_result::ok)
         platform::delete_file(source);
     else if (result == expand_result::bad_data || result == expand_result::write_failed)
         platform::delete_file(destination);
+    return result;
+}
+
+expand_result expand_into(const char* source, platform::unique_file* destination, platform::digest_stream* digest) {
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[copy_buffer_size]);
+    expand_result result = buffer ? copy_expanded(source, destination->get(), buffer.get(), digest)
+                                  : expand_result::no_memory;
+    destination->reset();
+    if (result == expand_result::ok) platform::delete_file(source);
     return result;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/digest.h"
+#include "platform/files.h"
 
 namespace patch {
 
@@ -21,5 +22,11 @@ enum class expand_result : int {
 // destination, so no truncated file is ever left in its place. When
 // `digest` is given, every byte written to the destination is added to it.
 expand_result expand(const char* source, const char* destination, platform::digest_stream* digest = nullptr);
+
+// The same into a new, empty file the caller has opened for writing: the
+// file is closed on return, and a destination that failed is the caller's
+// to remove. Never cannot_open_destination.
+expand_result expand_into(const char* source, platform::unique_file* destination,
+                          platform::digest_stream* digest = nullptr);
 
 }  // namespace patch

@@ -8,11 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
+
 namespace platform {
 
 // Creates `path` as a new, empty file, failing when a file, folder or link
 // of that name is already there (CREATE_NEW; a link is never followed).
-bool create_new_file(const char* path);
+// Returns it open for writing without sharing, or invalid_file.
+file_handle create_new_file(const char* path);
 
 // Writes the file's data through to the disk (FlushFileBuffers; fsync).
 bool flush_file(const char* path);

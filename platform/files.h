@@ -103,6 +103,12 @@ public:
         if (file_ != invalid_file) close_handle(file_);
         file_ = file;
     }
+    // Gives the handle up without closing it.
+    file_handle release() {
+        file_handle file = file_;
+        file_ = invalid_file;
+        return file;
+    }
 
 private:
     file_handle file_ = invalid_file;

@@ -114,14 +114,18 @@ bool patch_entry(const run_context& context, const std::string& compressed, cons
 bool replace_entry(const run_context& context, const std::string& compressed, const std::string& target,
                    const std::string& destination, const preparation& at) {
     if (!fits(target + staging_marker + "0123456789abcdef-99999")) return false;
-    std::string staged = make_staging_file(target, at.number);
+    // The staging file stays open from its creation to the end of the
+    // expansion into it.
+    platform::unique_file staging;
+    std::string staged = make_staging_file(target, at.number, &staging);
     if (staged.empty()) return false;
     if (!back_up_if_on(context, target, destination)) {
+        staging.reset();
         platform::delete_file(staged.c_str());
         return false;
     }
     platform::unique_digest_stream digest = digest_if_checked(at);
-    if (patch::expand(compressed.c_str(), staged.c_str(), digest.get()) != patch::expand_result::ok) {
+    if (patch::expand_into(compressed.c_str(), &staging, digest.get()) != patch::expand_result::ok) {
         platform::delete_file(staged.c_str());
         return false;
     }

@@ -29,7 +29,7 @@ bool is_staging_name(const std::string& name) {
 
 }  // namespace
 
-std::string make_staging_file(const std::string& target, int entry_number) {
+std::string make_staging_file(const std::string& target, int entry_number, platform::unique_file* file) {
     static std::random_device source;
     for (int attempt = 0; attempt < 8; ++attempt) {
         std::uint64_t random = (static_cast<std::uint64_t>(source()) << 32) ^ source();
@@ -37,7 +37,10 @@ std::string make_staging_file(const std::string& target, int entry_number) {
         std::snprintf(suffix, sizeof suffix, "%s%016llx-%d", staging_marker,
                       static_cast<unsigned long long>(random), entry_number);
         std::string path = target + suffix;
-        if (platform::create_new_file(path.c_str())) return path;
+        platform::unique_file made(platform::create_new_file(path.c_str()));
+        if (!made.valid()) continue;
+        if (file) file->reset(made.release());
+        return path;
     }
     return {};
 }

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "platform/files.h"
+
 namespace run {
 
 // The marker every staging name holds after its target's name.
@@ -12,8 +14,9 @@ inline constexpr const char* staging_marker = ".~plu";
 // Makes an empty staging file for `target`, "<target>.~plu<16 hex>-<n>",
 // created exclusively (a name that is taken, by a file or a link, is never
 // reused or followed; another random name is tried). Returns its path, or
-// "" when none could be made.
-std::string make_staging_file(const std::string& target, int entry_number);
+// "" when none could be made. With `file`, the new file stays open for
+// writing in it; without, it is closed.
+std::string make_staging_file(const std::string& target, int entry_number, platform::unique_file* file = nullptr);
 
 // Deletes the staging files that an interrupted run left in the folder
 // holding `target`; each folder is looked at once per run, so the caller

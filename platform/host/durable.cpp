@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -13,11 +14,16 @@
 
 namespace platform {
 
-bool create_new_file(const char* path) {
+file_handle create_new_file(const char* path) {
     std::string host = host::to_host(path);
     int fd = ::open(host.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    return ::close(fd) == 0;
+    if (fd < 0) return invalid_file;
+    // Held as the files of create_file are: no other open while it is.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return invalid_file;
+    }
+    return fd;
 }
 
 bool flush_file(const char* path) {

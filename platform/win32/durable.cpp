@@ -9,11 +9,10 @@
 
 namespace platform {
 
-bool create_new_file(const char* path) {
+file_handle create_new_file(const char* path) {
     HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    return CloseHandle(file) != FALSE;
+    return file == INVALID_HANDLE_VALUE ? invalid_file : reinterpret_cast<file_handle>(file);
 }
 
 bool flush_file(const char* path) {
