@@ -120,7 +120,12 @@ fi
 wine_update() {
   local dir=$1
   local app="$wine_c/Program Files/Pelora 9" dict="$wine_c/Program Files/Common Files/Ostrand/Dictionaries"
-  rm -rf "$app" "$dict"
+  # The last run's installation is moved aside, not deleted: as for the host
+  # runs, all of them go only after the last run.
+  local aside
+  aside=$(mktemp -d "$WINEPREFIX/earlier.XXXXXX")
+  if [ -d "$app" ]; then mv "$app" "$aside/app"; fi
+  if [ -d "$dict" ]; then mv "$dict" "$aside/dict"; fi
   mkdir -p "$(dirname "$dict")"
   cp -r "$dir/trees/old" "$app"
   cp -r "$dir/trees/dict-old" "$dict"
@@ -190,6 +195,7 @@ for name in "${names[@]}"; do
       "$name" "$best_host_wall" "$best_wine_wall" "$(awk -v a="$best_wine_wall" -v b="$best_host_wall" 'BEGIN { print a / b }')"
   fi
   rm -rf "$dir"/run.*
+  if [ -n "$win" ]; then rm -rf "$WINEPREFIX"/earlier.*; fi
   update[$name]=$best_update
   copy[$name]=$best_copy
   printf '%-6s %5s entries, payload %6.1f MB, new files %6.1f MB: update %8.3f s, cp -r %6.3f s, ratio %6.1f\n' \
