@@ -111,13 +111,48 @@ TEST(Files, ReadsStopAtTheEndAndSeekFromEitherEnd) {
     EXPECT_FALSE(platform::set_file_pointer(file.get(), -11, platform::seek_from::end)) << "before the start";
 }
 
+// A size read from the attributes: any file, held open or not, in any
+// letter case; nothing for a folder or a missing name.
+TEST(Files, SizeFromTheAttributes) {
+    testing_support::scratch_folder folder;
+    const std::string empty = folder / "empty.dat", full = folder / "Full.dat", sub = folder / "sub";
+    ASSERT_TRUE(write_bytes(empty, {}));
+    ASSERT_TRUE(write_bytes(full, bytes(70000, 7)));
+    ASSERT_EQ(platform::create_directory(sub.c_str()), platform::create_directory_result::created);
+    platform::unique_file held(open_file(full, platform::access::read, platform::disposition::open_existing));
+    ASSERT_TRUE(held.valid());
+    const struct {
+        std::string path;
+        bool found;
+        std::uint64_t size;
+    } cases[] = {
+        {empty, true, 0},
+        {full, true, 70000},
+        {folder / "FULL.DAT", true, 70000},
+        {sub, false, 0},
+        {folder / "missing.dat", false, 0},
+        {folder / "missing\\file.dat", false, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        std::uint64_t size = 12345;
+        EXPECT_EQ(platform::file_size_of(c.path.c_str(), &size), c.found);
+        if (c.found) {
+            EXPECT_EQ(size, c.size);
+        }
+    }
+}
+
 TEST(Files, AReadOnlyFileIsKeptUntilItsAttributesAreNormal) {
     testing_support::scratch_folder folder;
     const std::string path = folder / "readonly.dll";
     const std::string other = folder / "other.dll";
     ASSERT_TRUE(write_bytes(path, text_bytes("keep")));
     ASSERT_TRUE(write_bytes(other, text_bytes("other")));
+    EXPECT_FALSE(platform::is_read_only(path.c_str()));
     ASSERT_TRUE(testing_support::make_read_only(path));
+    EXPECT_TRUE(platform::is_read_only(path.c_str()));
+    EXPECT_FALSE(platform::is_read_only(other.c_str()));
 
     EXPECT_FALSE(platform::delete_file(path.c_str()));
 #ifndef _WIN32
@@ -133,8 +168,10 @@ TEST(Files, AReadOnlyFileIsKeptUntilItsAttributesAreNormal) {
     EXPECT_EQ(read_bytes(path), text_bytes("keep")) << "readable all the same";
 
     EXPECT_TRUE(platform::set_file_attributes_normal(path.c_str()));
+    EXPECT_FALSE(platform::is_read_only(path.c_str()));
     EXPECT_TRUE(platform::delete_file(path.c_str()));
     EXPECT_FALSE(exists(path));
+    EXPECT_FALSE(platform::is_read_only(path.c_str())) << "the file is gone";
     EXPECT_FALSE(platform::set_file_attributes_normal(path.c_str())) << "the file is gone";
 }
 
