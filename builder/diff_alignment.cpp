@@ -156,7 +156,13 @@ std::vector<diff_segment> align_files(const suffix_index& index, std::span<const
     // addresses moved) can keep a wrong alignment agreeing with most bytes
     // while no single match beats it by 8; what the better one agrees on
     // beyond its match settles it.
-    auto more_ahead = [&](std::int64_t from, std::int64_t offset, std::int64_t current) {
+    auto more_ahead = [&](std::int64_t from, std::int64_t match_length, std::int64_t offset, std::int64_t current) {
+        // First a quick look past the match's end: an alignment that stops
+        // agreeing there (as a chance match's does) is no better one.
+        std::int64_t past = 0;
+        for (std::int64_t i = from + match_length + 1; i < std::min(new_size, from + match_length + 17); ++i)
+            past += static_cast<std::int64_t>(agrees(i, i + offset));
+        if (past < 8) return false;
         const std::int64_t stop = std::min(new_size, from + ahead_span);
         std::int64_t lead = 0;
         for (std::int64_t i = from; i < stop; ++i)
@@ -191,7 +197,7 @@ std::vector<diff_segment> align_files(const suffix_index& index, std::span<const
             for (; scored < scan + length; ++scored)
                 if (agrees(scored, scored + last_offset)) ++old_score;
             if ((length == old_score && length != 0) || length > old_score + 8) break;
-            if (length > old_score && pos - scan != last_offset && more_ahead(scan, pos - scan, last_offset)) break;
+            if (length > old_score && pos - scan != last_offset && more_ahead(scan, length, pos - scan, last_offset)) break;
             if (agrees(scan, scan + last_offset)) --old_score;
         }
         if (length == old_score && scan != new_size) continue;
