@@ -13,9 +13,10 @@
 namespace builder {
 
 // A complete patch file that turns old_data into new_data. The instructions
-// are chosen by their exact byte costs: of all the ways to spell the new
-// file over the alignment that align_files finds, the shortest. Throws
-// std::length_error for files of 1 GiB or more.
+// are chosen by their byte costs: of all the ways to spell the new file over
+// the alignment that align_files finds, the shortest, save that a block
+// that copies old data is charged for how badly its offset and length
+// compress (diff.cpp). Throws std::length_error for files of 1 GiB or more.
 //
 // `work`, when given, is added to as the patch is made
 // (builder/work_counter.h): the old file's size once its suffixes are

@@ -15,6 +15,9 @@ namespace {
 
 static_assert(std::is_same_v<saidx_t, std::int32_t>);
 
+// How far ahead a candidate alignment is compared with the current one.
+constexpr std::int64_t ahead_span = 128;
+
 std::int64_t common_prefix(const std::uint8_t* a, std::int64_t a_size, const std::uint8_t* b, std::int64_t b_size) {
     std::int64_t limit = std::min(a_size, b_size), i = 0;
     while (i < limit && a[i] == b[i]) ++i;
@@ -147,6 +150,26 @@ std::vector<diff_segment> align_files(const suffix_index& index, std::span<const
         return old_pos >= 0 && old_pos < old_size && old_bytes[old_pos] == new_bytes[new_pos];
     };
 
+    // Whether alignment `offset` agrees with more of the new bytes from
+    // `from` on than `current` does, by more than one in eight over
+    // ahead_span bytes. Regular data (tables of records, code whose
+    // addresses moved) can keep a wrong alignment agreeing with most bytes
+    // while no single match beats it by 8; what the better one agrees on
+    // beyond its match settles it.
+    auto more_ahead = [&](std::int64_t from, std::int64_t match_length, std::int64_t offset, std::int64_t current) {
+        // First a quick look past the match's end: an alignment that stops
+        // agreeing there (as a chance match's does) is no better one.
+        std::int64_t past = 0;
+        for (std::int64_t i = from + match_length + 1; i < std::min(new_size, from + match_length + 17); ++i)
+            past += static_cast<std::int64_t>(agrees(i, i + offset));
+        if (past < 8) return false;
+        const std::int64_t stop = std::min(new_size, from + ahead_span);
+        std::int64_t lead = 0;
+        for (std::int64_t i = from; i < stop; ++i)
+            lead += static_cast<std::int64_t>(agrees(i, i + offset)) - static_cast<std::int64_t>(agrees(i, i + current));
+        return lead > ahead_span / 8;
+    };
+
     std::vector<diff_segment> segments;
     auto add_segment = [&](std::int64_t new_start, std::int64_t delta) {
         if (!segments.empty() && segments.back().new_start == new_start) segments.pop_back();
@@ -157,8 +180,10 @@ std::vector<diff_segment> align_files(const suffix_index& index, std::span<const
     // The current segment starts at last_scan against old last_pos. The scan
     // looks for the next point where a match found in the old file beats
     // the current alignment by more than 8 bytes (or is as good, but
-    // elsewhere); the current segment is then extended forwards, the new
-    // match backwards, and the new segment starts where they meet.
+    // elsewhere), or beats it at all and its alignment agrees with more of
+    // the next bytes (more_ahead); the current segment is then extended
+    // forwards, the new match backwards, and the new segment starts where
+    // they meet.
     std::int64_t scan = 0, length = 0, pos = 0;
     std::int64_t last_scan = 0, last_pos = 0, last_offset = 0;
     while (scan < new_size) {
@@ -172,6 +197,7 @@ std::vector<diff_segment> align_files(const suffix_index& index, std::span<const
             for (; scored < scan + length; ++scored)
                 if (agrees(scored, scored + last_offset)) ++old_score;
             if ((length == old_score && length != 0) || length > old_score + 8) break;
+            if (length > old_score && pos - scan != last_offset && more_ahead(scan, length, pos - scan, last_offset)) break;
             if (agrees(scan, scan + last_offset)) --old_score;
         }
         if (length == old_score && scan != new_size) continue;

@@ -3,7 +3,10 @@
 // against old byte j + delta (which may lie outside the old file or differ
 // from it). The cuts come from a suffix array of the old file: the longest
 // match at each point of the new file, extended forwards and backwards while
-// more than half of the bytes agree (the approximate matching of bsdiff).
+// more than half of the bytes agree (the approximate matching of bsdiff). A
+// match starts a segment when it beats the current alignment by more than
+// 8 bytes, or when its alignment agrees with clearly more of the bytes that
+// follow it.
 // Host build only: the suffix array comes from libdivsufsort.
 #pragma once
 

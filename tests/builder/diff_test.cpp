@@ -116,6 +116,25 @@ std::vector<diff_case> diff_cases() {
         join({slice(periodic, 0, 10000), {'X'}, slice(periodic, 10000, 20000), slice(periodic, 20005, 30000)}),
         4 + 3 * 17 + 3 * 4);
 
+    // Records of 8 fixed bytes and 8 that differ from record to record; the
+    // new file drops the first record and changes one byte in each of the
+    // others. Staying with the old alignment after the random head keeps
+    // every record's fixed half agreeing, and no exact match at the right
+    // alignment (at most 15 bytes) beats that by more than 8: only what the
+    // right alignment agrees with further on shows it. One run per record.
+    {
+        const bytes head = random_bytes(1000, 11), noise = random_bytes(16 * 2000, 12);
+        bytes records_old = head, records_new = head;
+        for (std::size_t r = 0; r < 2000; ++r) {
+            for (std::size_t i = 0; i < 16; ++i) {
+                std::uint8_t b = i < 8 ? static_cast<std::uint8_t>("RECORD:#"[i]) : noise[16 * r + i];
+                records_old.push_back(b);
+                if (r > 0) records_new.push_back(i == 14 ? static_cast<std::uint8_t>(b ^ 0x55) : b);
+            }
+        }
+        add("records realigned by one", records_old, records_new, 4 + 2 * 17 + 2 * 1999 + 4 * 4);
+    }
+
     bytes zeros_old(300000, 0), zeros_new(300013, 0);
     for (std::size_t i = 0; i < zeros_new.size(); i += 1000) zeros_new[i] = 7;
     // A 4-byte run for each change (counts of 999), the bytes beyond the old
@@ -256,6 +275,34 @@ TEST(MakePatch, SpellsSmallChangesAsRuns) {
 
     body = builder::make_patch(old_data, old_data);
     EXPECT_EQ(bytes(body.begin(), body.end() - 4), (bytes{patch::op_run16, 43, 1, old_data[299]}));
+}
+
+// A jump in the old file is a block that copies nothing (zeros, which
+// compress, where a copy's offset and length would not), and the copy a run
+// after it: a run, the block, a run with a u8 count, and for a replaced
+// stretch its new bytes in the block (the first of them may be the first
+// run's literal).
+TEST(MakePatch, JumpsWithBlocksThatCopyNothing) {
+    const bytes old_data = random_bytes(300, 13);
+    const bytes fresh = random_bytes(30, 14);
+    struct jump_case {
+        const char* name;
+        bytes new_data;
+        std::size_t literals;
+    };
+    const jump_case cases[] = {
+        {"50 bytes deleted", join({slice(old_data, 0, 100), slice(old_data, 150, 300)}), 0},
+        {"30 bytes replaced", join({slice(old_data, 0, 100), fresh, slice(old_data, 130, 300)}), 30},
+    };
+    for (const jump_case& c : cases) {
+        bytes patch_file = builder::make_patch(old_data, c.new_data);
+        std::string fault;
+        EXPECT_TRUE(apply_body(old_data, patch_file, &fault) == c.new_data) << c.name;
+        ASSERT_LE(patch_file.size(), 2 + 17 + c.literals + 3 + 4) << c.name;
+        EXPECT_EQ(patch_file[2], patch::op_block) << c.name;
+        EXPECT_TRUE(std::all_of(patch_file.begin() + 3, patch_file.begin() + 11, [](std::uint8_t b) { return b == 0; }))
+            << c.name << ": the block copies";
+    }
 }
 
 // One changed byte after an unchanged stretch whose length sits on either
