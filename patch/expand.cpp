@@ -14,35 +14,30 @@ namespace {
 
 constexpr int copy_buffer_size = 32000;
 
-// The expanded length from the source's header, when it is SZDD mode 'A'.
-// Windows' LZRead does not report data that ends early, so the length is
-// what tells a complete expansion from a truncated one.
-bool read_expanded_length(const char* source, std::uint32_t* length, bool* opened) {
+// Expands source into the open destination with the copy buffer. The
+// source is opened once: its header is read first, because Windows' LZRead
+// does not report data that ends early, so the expanded length it gives is
+// what tells a complete expansion from a truncated one; the LZ library then
+// reads the same open file from its start.
+expand_result copy_expanded(const char* source, platform::file_handle out, char* buffer,
+                            platform::digest_stream* digest) {
     platform::unique_file file(
         platform::create_file(source, platform::access::read, platform::disposition::open_existing));
-    *opened = file.valid();
-    if (!file.valid()) return false;
+    if (!file.valid()) return expand_result::cannot_open_source;
     std::uint8_t bytes[formats::szdd_header_size];
     std::uint32_t got = 0;
     formats::szdd_header header;
     if (!platform::read_file(file.get(), bytes, sizeof bytes, &got) || got != sizeof bytes ||
         !formats::parse_szdd_header(bytes, &header) || header.mode != 'A')
-        return false;
-    *length = header.expanded_length;
-    return true;
-}
-
-// Expands source into the open destination with the copy buffer.
-expand_result copy_expanded(const char* source, platform::file_handle out, char* buffer,
-                            platform::digest_stream* digest) {
-    std::uint32_t expected = 0;
-    bool source_opened = false;
-    if (!read_expanded_length(source, &expected, &source_opened))
-        return source_opened ? expand_result::bad_data : expand_result::cannot_open_source;
-    int lz = platform::lz_open_file(source);
+        return expand_result::bad_data;
+    if (!platform::set_file_pointer(file.get(), 0, platform::seek_from::begin))
+        return expand_result::cannot_open_source;
+    int lz = platform::lz_init(file.get());
     if (lz <= 0) return expand_result::cannot_open_source;
+    file.release();  // the LZ handle closes it
+
     expand_result result = expand_result::ok;
-    std::uint32_t left = expected;
+    std::uint32_t left = header.expanded_length;
     int n;
     while (left > 0 && (n = platform::lz_read(lz, buffer, copy_buffer_size)) > 0) {
         // Data beyond the expanded length is not part of the file.

@@ -1,7 +1,6 @@
 // The host's LZ expansion library: SZDD files decoded in a stream, 64 KiB
 // of compressed input at a time. A file without the SZDD magic is read as
 // it is, as the Windows library does.
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -10,7 +9,6 @@
 #include <mutex>
 
 #include "formats/szdd.h"
-#include "platform/host/host_path.h"
 #include "platform/lz.h"
 
 namespace platform {
@@ -58,17 +56,16 @@ bool refill(lz_stream* s) {
 
 }  // namespace
 
-int lz_open_file(const char* path) {
+namespace {
+
+// An LZ handle reading fd from where it stands; on failure fd stays open.
+int start_stream(int fd) {
     auto s = std::make_unique<lz_stream>();
-    s->fd = ::open(host::to_host(path).c_str(), O_RDONLY | O_CLOEXEC);
-    if (s->fd < 0) return -2;
+    s->fd = fd;
     refill(s.get());
     formats::szdd_header header;
     if (formats::parse_szdd_header({s->input, s->input_end}, &header)) {
-        if (header.mode != 'A') {
-            ::close(s->fd);
-            return lz_error_unknown_method;
-        }
+        if (header.mode != 'A') return lz_error_unknown_method;
         s->input_pos = formats::szdd_header_size;
         formats::szdd_decoder_start(&s->decoder, header.expanded_length);
     } else {
@@ -79,6 +76,10 @@ int lz_open_file(const char* path) {
     streams.emplace(handle, std::move(s));
     return handle;
 }
+
+}  // namespace
+
+int lz_init(file_handle file) { return start_stream(static_cast<int>(file)); }
 
 int lz_read(int handle, void* buffer, int n) {
     lz_stream* s = find_stream(handle);

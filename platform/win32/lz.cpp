@@ -5,10 +5,8 @@
 
 namespace platform {
 
-int lz_open_file(const char* path) {
-    OFSTRUCT record{};
-    return LZOpenFileA(const_cast<char*>(path), &record, OF_READ);
-}
+// A file handle's value fits an HFILE, as the handles of _lopen do.
+int lz_init(file_handle file) { return LZInit(static_cast<INT>(file)); }
 
 int lz_read(int handle, void* buffer, int n) { return LZRead(handle, static_cast<char*>(buffer), n); }
 
