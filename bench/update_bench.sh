@@ -108,6 +108,11 @@ if [ -n "$win" ]; then
   export WINEPREFIX=$work/wine-prefix WINEDEBUG=-all
   wine_run=$top/cmake/wine-run.sh
   wineserver -k 2>/dev/null || true
+  # A new prefix is made first, by a server that then ends and writes its
+  # registry out; a persistent server would keep it in memory, and the next
+  # Wine command would find the prefix unmade.
+  "$wine_run" cmd /c exit 0 >/dev/null 2>&1
+  wineserver -w
   wineserver -p
   trap 'wineserver -k 2>/dev/null' EXIT
   "$wine_run" regedit /S "$(winepath -w "$work/pelora.reg")" >/dev/null 2>&1
