@@ -56,12 +56,9 @@ bool refill(lz_stream* s) {
 
 }  // namespace
 
-namespace {
-
-// An LZ handle reading fd from where it stands; on failure fd stays open.
-int start_stream(int fd) {
+int lz_init(file_handle file) {
     auto s = std::make_unique<lz_stream>();
-    s->fd = fd;
+    s->fd = static_cast<int>(file);
     refill(s.get());
     formats::szdd_header header;
     if (formats::parse_szdd_header({s->input, s->input_end}, &header)) {
@@ -76,10 +73,6 @@ int start_stream(int fd) {
     streams.emplace(handle, std::move(s));
     return handle;
 }
-
-}  // namespace
-
-int lz_init(file_handle file) { return start_stream(static_cast<int>(file)); }
 
 int lz_read(int handle, void* buffer, int n) {
     lz_stream* s = find_stream(handle);
