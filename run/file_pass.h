@@ -20,7 +20,11 @@ inline constexpr std::size_t entry_path_capacity = 2000;
 //
 // Two phases. Preparing writes the new content of each patched or replaced
 // entry into a staging file beside its target and checks it; no installed
-// file changes. The commit then puts every prepared entry in place in one
+// file changes. Entries are prepared a few dozen at a time: begun in entry
+// order, their content made on a few threads, finished in entry order
+// (run/entry_job.h); the progress counter moves past each entry as it is
+// finished, so that what the pass tells of an entry comes while the
+// counter names it. The commit then puts every prepared entry in place in one
 // sweep under a journal (run/commit.h); entries that failed in preparation
 // are left out. Returns the number of entries that failed: an expansion, a
 // patch, a check or a move that failed, a deletion that left the file in

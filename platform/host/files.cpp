@@ -111,7 +111,11 @@ file_handle create_file(const char* path, access mode, disposition how) {
     if (mode == access::write && read_only(host)) return invalid_file;
     int fd = open_exclusive(host, flags);
     if (fd < 0) return invalid_file;
-    if (how == disposition::create_always && ftruncate(fd, 0) != 0) {
+    // An empty file is left as it is: truncating it changes nothing, and
+    // ext4 would then write the file out when it is closed, as it does for
+    // a file rewritten in place.
+    struct stat st;
+    if (how == disposition::create_always && (fstat(fd, &st) != 0 || st.st_size != 0) && ftruncate(fd, 0) != 0) {
         ::close(fd);
         return invalid_file;
     }

@@ -403,6 +403,93 @@ TEST(FilePass, AFailedCallLeavesTheTargetAsItWas) {
     }
 }
 
+// What the pass tells, with the entry its progress counter named then.
+struct told_at {
+    int entry;
+    std::string text;
+    bool operator==(const told_at&) const = default;
+};
+std::vector<told_at>* told_so_far = nullptr;
+const ui::progress_counters* counters_told = nullptr;
+
+platform::box_answer record_with_entry(const char* text, const char*, platform::box_buttons) {
+    told_so_far->push_back({counters_told->current_entry - 1, text});
+    return platform::box_answer::ok;
+}
+
+// More entries than the pass works on at once, of every kind, some of them
+// failing, in one folder named in two letter cases. Each entry ends as it
+// would alone; what the pass tells comes in entry order, while its
+// progress counter names the entry; and the folder is swept of stale
+// staging files once, not again after this run has staged files in it.
+TEST(FilePass, ManyEntriesEachEndAsItWouldAlone) {
+    installation inst;
+    tree before;
+    before.folders = {"User", "User\\Sub"};
+    tree expected = before;
+    pass_testing::add_folders_of_the_pass(&expected);
+    std::vector<entry> entries;
+    int expected_failures = 0;
+    std::vector<std::size_t> told_for;  // indexes of the entries that tell
+    for (int i = 0; i < 300; ++i) {
+        const std::string name = "f" + std::to_string(i) + ".dat";
+        const std::string destination = (i % 2 ? "Sub\\" : "SUB\\") + name, path = "User\\Sub\\" + name;
+        const bytes old_file = random_bytes(300 + i, 1000 + i);
+        before.files[path] = old_file;
+        std::optional<bytes> compressed;
+        std::optional<bytes> after = old_file;
+        switch (i % 5) {
+        case 0: {  // a replacement, some of them large
+            bytes content = random_bytes(i % 20 == 0 ? 70000 : 1000 + i, 2000 + i);
+            compressed = szdd_literals(content);
+            after = content;
+            break;
+        }
+        case 1: {  // a patch; every 25th fails its checksum and says so
+            made_patch p = compressed_patch(old_file, 3000 + i, i % 25 == 6);
+            compressed = p.compressed;
+            if (i % 25 == 6) {
+                ++expected_failures;
+                told_for.push_back(entries.size());
+            } else {
+                after = p.made;
+            }
+            break;
+        }
+        case 2:  // a deletion
+            after = std::nullopt;
+            break;
+        case 3:  // a replacement whose data ends early
+            compressed = truncated(random_bytes(2000, 4000 + i));
+            ++expected_failures;
+            break;
+        case 4:  // no action
+            break;
+        }
+        static const int flags[] = {2, 1, 3, 2, 0};
+        entries.push_back({user_section, flags[i % 5], destination, compressed});
+        if (after) expected.files[path] = *after;
+    }
+    pass_testing::make_tree(inst.app.path(), before);
+    pass_testing::write_package(inst.work.path(), &entries);
+
+    std::vector<told_at> told;
+    told_so_far = &told;
+    counters_told = &inst.progress;
+    platform::message_box_handler previous = platform::set_message_box_handler(record_with_entry);
+    int failures = inst.file_pass();
+    platform::set_message_box_handler(previous);
+    told_so_far = nullptr;
+
+    EXPECT_EQ(failures, expected_failures);
+    std::vector<told_at> expected_told;
+    for (std::size_t index : told_for)
+        expected_told.push_back({entries[index].number, checksum_error.substr(checksum_error.find(": ") + 2)});
+    EXPECT_EQ(told, expected_told);
+    tree now = pass_testing::list_tree(inst.app.path());
+    EXPECT_TRUE(now == expected) << pass_testing::differences(expected, now);
+}
+
 // A section without a folder (no dictionary folder registered) is skipped,
 // but its entry numbers are used up, so the sections after it read their
 // own entries. Core and Tools are taken even without a folder.

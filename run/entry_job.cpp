@@ -1,0 +1,181 @@
+#include "run/entry_job.h"
+
+#include <cstdint>
+#include <optional>
+
+#include "install/layout.h"
+#include "patch/file_record.h"
+#include "platform/durable.h"
+#include "platform/ui.h"
+#include "run/backup.h"
+#include "run/file_pass.h"
+#include "run/staging.h"
+#include "run/tell.h"
+#include "ui/strings.h"
+
+namespace run {
+
+namespace {
+
+bool fits(const std::string& path) { return path.size() < entry_path_capacity; }
+
+// False when the entry is to fail: its backup copy could not be made.
+bool back_up_if_on(const run_context& context, const std::string& target, const std::string& destination) {
+    return !context.backup || back_up(context.backup_folder, target, destination);
+}
+
+// Whether a digest is that of the content the manifest promises.
+bool is_new_content(const entry_job& job, const std::optional<platform::file_digest>& digest) {
+    return digest && digest->size == job.size && digest->sha256 == job.sha256;
+}
+
+// Whether the file at `path` holds the content the manifest promises; its
+// size is looked at first, as a digest reads the whole file.
+bool holds_new_content(const entry_job& job, const std::string& path) {
+    std::uint64_t size = 0;
+    if (!platform::file_size_of(path.c_str(), &size) || size != job.size) return false;
+    return is_new_content(job, platform::digest_file(path.c_str()));
+}
+
+// Checks staged content against the manifest's size and digest (when it
+// has them), by the digest taken while it was written or else by reading
+// it; a mismatch removes the staging file and says which file.
+bool staged_content_checks(const run_context& context, const entry_job& job) {
+    if (job.keys == package::manifest::content_keys::none) return true;
+    if (job.digest ? is_new_content(job, platform::finish_digest(job.digest.get()))
+                   : holds_new_content(job, job.staged))
+        return true;
+    platform::delete_file(job.staged.c_str());
+    std::string text = "The new content of " + job.target +
+                       " is not what the update package says it must be; the "
+                       "file was left as it was.";
+    platform::message_box(text.c_str(), ui::load_text(context.module, IDS_UPDATER_CAPTION).c_str(),
+                          platform::box_buttons::ok);
+    return false;
+}
+
+// A digest of the staged content as it is written, when the manifest has
+// one to check it against.
+platform::unique_digest_stream digest_if_checked(const entry_job& job) {
+    return job.keys == package::manifest::content_keys::none ? nullptr : platform::begin_digest();
+}
+
+bool fits_staging_name(const std::string& target) { return fits(target + staging_marker + "0123456789abcdef-99999"); }
+
+// Flag 1: the compressed file holds a binary patch of the target. Its
+// staging file is made and the target backed up; the patch is expanded and
+// applied later.
+void begin_patch(const run_context& context, entry_job* job) {
+    job->patch_path = job->compressed + "_";
+    if (!fits(job->patch_path) || !fits_staging_name(job->target)) {
+        job->failed = true;
+        return;
+    }
+    job->staged = make_staging_file(job->target, job->number);
+    if (job->staged.empty()) {
+        job->failed = true;
+        return;
+    }
+    if (!back_up_if_on(context, job->target, job->destination)) {
+        platform::delete_file(job->staged.c_str());
+        job->failed = true;
+        return;
+    }
+    job->digest = digest_if_checked(*job);
+    job->work = entry_work::patching;
+}
+
+// Flags 2 and 4: the compressed file holds the new file. Its staging file
+// is made, and stays open from its creation to the end of the expansion
+// into it; the target is backed up.
+void begin_replacement(const run_context& context, entry_job* job) {
+    if (!fits_staging_name(job->target)) {
+        job->failed = true;
+        return;
+    }
+    job->staged = make_staging_file(job->target, job->number, &job->staging);
+    if (job->staged.empty()) {
+        job->failed = true;
+        return;
+    }
+    if (!back_up_if_on(context, job->target, job->destination)) {
+        job->staging.reset();
+        platform::delete_file(job->staged.c_str());
+        job->failed = true;
+        return;
+    }
+    job->digest = digest_if_checked(*job);
+    job->work = entry_work::expansion;
+}
+
+}  // namespace
+
+void begin_entry(const run_context& context, const std::string& folder, std::string* swept_folders, entry_job* job) {
+    if (job->flag != package::flag_patch && job->flag != package::flag_replace && job->flag != package::flag_delete &&
+        job->flag != package::flag_replace_alternate)
+        return;  // no action: the entry number is used up
+
+    job->target = folder + "\\" + job->destination;
+    if (!install::stays_inside(job->destination) || !fits(job->target)) {
+        job->failed = true;
+        return;
+    }
+    remove_stale_staging(job->target, swept_folders);
+    if (job->flag == package::flag_delete) {
+        if (back_up_if_on(context, job->target, job->destination))
+            job->work = entry_work::deletion;
+        else
+            job->failed = true;
+        return;
+    }
+
+    // The compressed file must be one of the work folder's own.
+    std::string name = job->compressed.substr(context.manifest.compressed_folder.size());
+    if (!install::stays_inside(name) || !fits(job->compressed) ||
+        job->keys == package::manifest::content_keys::malformed) {
+        job->failed = true;
+        return;
+    }
+    // A target that holds the new content already is done: nothing is
+    // staged, and no backup copy replaces the one of its older content.
+    if (job->keys == package::manifest::content_keys::present && holds_new_content(*job, job->target)) return;
+    if (job->flag == package::flag_patch)
+        begin_patch(context, job);
+    else
+        begin_replacement(context, job);
+}
+
+void make_content(entry_job* job) {
+    if (job->work == entry_work::expansion) {
+        job->expanded = patch::expand_into(job->compressed.c_str(), &job->staging, job->digest.get());
+    } else if (job->work == entry_work::patching) {
+        job->expanded = patch::expand(job->compressed.c_str(), job->patch_path.c_str());
+        if (job->expanded != patch::expand_result::ok) return;
+        patch::file_record patch_file{job->patch_path}, old_file{job->target}, output{job->staged};
+        job->applied = patch::apply_patch(&patch_file, &old_file, &output, job->digest.get());
+    }
+}
+
+bool finish_entry(const run_context& context, entry_job* job, commit_plan* plan) {
+    if (job->work == entry_work::nothing) return !job->failed;
+    if (job->work == entry_work::deletion) {
+        plan->steps.push_back({{}, job->target});
+        return true;
+    }
+    bool made = job->expanded == patch::expand_result::ok;
+    if (made && job->work == entry_work::patching) {
+        tell_patch_result(context.module, job->applied, job->staged);
+        made = job->applied == patch::patch_result::verified;
+        if (made) platform::delete_file(job->patch_path.c_str());
+    }
+    if (!made) {
+        platform::delete_file(job->staged.c_str());
+        return false;
+    }
+    if (!staged_content_checks(context, *job)) return false;
+    platform::start_flush(job->staged.c_str());
+    plan->steps.push_back({job->staged, job->target});
+    return true;
+}
+
+}  // namespace run
