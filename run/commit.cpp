@@ -88,6 +88,8 @@ bool cleared_read_only(const std::string& target) {
 
 // One step; a step already done counts as done. A move that fails drops
 // its staging file unless `keep` (a finishing that a later run retries).
+// A staging file that is gone was moved when finishing; in a first sweep
+// it went some other way, and its target did not get the new content.
 bool do_step(const commit_step& step, bool keep) {
     const char* target = step.target.c_str();
     if (step.staged.empty()) {
@@ -95,7 +97,7 @@ bool do_step(const commit_step& step, bool keep) {
             return true;
         return !platform::file_exists(target);
     }
-    if (!platform::file_exists(step.staged.c_str())) return true;  // moved before the interruption
+    if (!platform::file_exists(step.staged.c_str())) return keep;
     const char* staged = step.staged.c_str();
     if (platform::replace_file_durably(staged, target) ||
         (cleared_read_only(step.target) && platform::replace_file_durably(staged, target)))

@@ -122,6 +122,22 @@ TEST(Journal, ACommitWhoseJournalCannotBeWrittenChangesNothing) {
     EXPECT_FALSE(exists(f.journal()));
 }
 
+// A staging file that is gone when the first sweep comes to it: its entry
+// failed, as its target did not get the new content; the other steps go on.
+TEST(Journal, AStagingFileGoneBeforeTheFirstSweepFailsItsEntry) {
+    journal_fixture f;
+    write_bytes(f.app / "a.dll", text_bytes("old a"));
+    write_bytes(f.app / "b.dll", text_bytes("old b"));
+    write_bytes(f.app / "b.dll.~plu00000000000000bb-2", text_bytes("new b"));
+    run::commit_plan plan{{{f.app / "a.dll.~plu00000000000000aa-1", f.app / "a.dll"},
+                           {f.app / "b.dll.~plu00000000000000bb-2", f.app / "b.dll"}},
+                          0};
+    EXPECT_EQ(run::commit(f.folder(), plan), 1);
+    EXPECT_EQ(read_bytes(f.app / "a.dll"), text_bytes("old a"));
+    EXPECT_EQ(read_bytes(f.app / "b.dll"), text_bytes("new b"));
+    EXPECT_FALSE(exists(f.journal()));
+}
+
 TEST(NewExecutable, IsRecognisedByTheManifestsDigestOnly) {
     const bytes new_exe = testing_support::random_bytes(5000, 3), old_exe = testing_support::random_bytes(5000, 4);
     const std::string digest = platform::sha256_hex(new_exe.data(), new_exe.size());
