@@ -8,7 +8,6 @@
 #include "platform/durable.h"
 #include "platform/ui.h"
 #include "run/backup.h"
-#include "run/file_pass.h"
 #include "run/staging.h"
 #include "run/tell.h"
 #include "ui/strings.h"

@@ -7,6 +7,7 @@
 // checked, its step added to the commit plan.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "package/manifest.h"
@@ -18,6 +19,9 @@
 #include "run/context.h"
 
 namespace run {
+
+// Capacity of the paths an entry works with, terminator included.
+inline constexpr std::size_t entry_path_capacity = 2000;
 
 // What is left of an entry once it is begun.
 enum class entry_work {

@@ -1,15 +1,10 @@
 // The file pass: every manifest entry applied to its section's folder, in
-// processing order, patching, replacing or deleting one file at a time.
+// processing order, patching, replacing or deleting its file.
 #pragma once
-
-#include <cstddef>
 
 #include "run/context.h"
 
 namespace run {
-
-// Capacity of the paths an entry works with, terminator included.
-inline constexpr std::size_t entry_path_capacity = 2000;
 
 // Walks the sections in processing order and acts on each entry of the
 // context's manifest in the context's folders, moving

@@ -2,6 +2,7 @@
 // entries that fail among good ones, backups, and destinations that try to
 // leave their folder.
 #include "run/file_pass.h"
+#include "run/entry_job.h"
 #include "run/staging.h"
 
 #include <gtest/gtest.h>
