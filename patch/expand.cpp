@@ -1,5 +1,6 @@
 #include "patch/expand.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <new>
@@ -12,7 +13,11 @@ namespace patch {
 
 namespace {
 
-constexpr int copy_buffer_size = 32000;
+// The LZ library is read 32000 bytes at a time, and the destination
+// written once the buffer is full: 16 reads make 125 whole pages of 4 KB,
+// which the system writes faster than pieces that end inside a page.
+constexpr std::uint32_t lz_read_size = 32000;
+constexpr std::uint32_t copy_buffer_size = 16 * lz_read_size;
 
 // Expands source into the open destination with the copy buffer. The
 // source is opened once: its header is read first, because Windows' LZRead
@@ -38,10 +43,17 @@ expand_result copy_expanded(const char* source, platform::file_handle out, char*
 
     expand_result result = expand_result::ok;
     std::uint32_t left = header.expanded_length;
-    int n;
-    while (left > 0 && (n = platform::lz_read(lz, buffer, copy_buffer_size)) > 0) {
+    int n = 1;
+    while (left > 0 && n > 0) {
+        std::uint32_t held = 0;
+        while (held < copy_buffer_size && held < left) {
+            n = platform::lz_read(lz, buffer + held, static_cast<int>(std::min(lz_read_size, copy_buffer_size - held)));
+            if (n <= 0) break;
+            held += static_cast<std::uint32_t>(n);
+        }
+        if (held == 0) break;
         // Data beyond the expanded length is not part of the file.
-        std::uint32_t take = static_cast<std::uint32_t>(n) < left ? static_cast<std::uint32_t>(n) : left;
+        std::uint32_t take = std::min(held, left);
         std::uint32_t written = 0;
         if (!platform::write_file(out, buffer, take, &written) || written != take) {
             result = expand_result::write_failed;

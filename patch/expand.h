@@ -17,10 +17,11 @@ enum class expand_result : int {
 };
 
 // Expands source into destination (created, or truncated when it exists)
-// through the LZ expansion library, 32000 bytes at a time. Only ok deletes
-// the source; bad_data and write_failed also remove the incomplete
-// destination, so no truncated file is ever left in its place. When
-// `digest` is given, every byte written to the destination is added to it.
+// through the LZ expansion library, read 32000 bytes at a time and written
+// 512,000 at a time. Only ok deletes the source; bad_data and write_failed
+// also remove the incomplete destination, so no truncated file is ever
+// left in its place. When `digest` is given, every byte written to the
+// destination is added to it.
 expand_result expand(const char* source, const char* destination, platform::digest_stream* digest = nullptr);
 
 // The same into a new, empty file the caller has opened for writing: the

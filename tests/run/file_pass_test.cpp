@@ -338,8 +338,8 @@ TEST(FilePass, AFailedEntryLeavesItsTargetAsItWas) {
 TEST(FilePass, AFailedCallLeavesTheTargetAsItWas) {
     using platform::file_call;
     const bytes old_file = random_bytes(1000, 7);
-    // Expanded in two writes of the 32000-byte copy buffer.
-    const bytes new_file = random_bytes(40000, 8);
+    // Expanded in two writes of the copy buffer (512,000 bytes).
+    const bytes new_file = random_bytes(600000, 8);
     const made_patch patch = compressed_patch(old_file, 22);
     struct fault_case {
         const char* name;
