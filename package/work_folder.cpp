@@ -2,10 +2,12 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "formats/payload.h"
 #include "package/names.h"
 #include "platform/files.h"
+#include "platform/in_parallel.h"
 
 namespace package {
 
@@ -13,6 +15,24 @@ namespace {
 
 constexpr std::size_t work_path_capacity = 2000;
 constexpr std::size_t cleanup_capacity = 3000;
+
+// Records are written this many at a time, on up to split_threads threads.
+constexpr std::size_t split_batch = 128;
+constexpr std::size_t split_threads = 4;
+
+// Writes one record to its new file "temp<k>.cab".
+split_result write_record(const std::string& work_folder, int k, std::span<const std::uint8_t> content) {
+    const auto length = static_cast<std::uint32_t>(content.size());
+    char name[work_path_capacity];
+    int n = std::snprintf(name, sizeof name, "%stemp%d.cab", work_folder.c_str(), k);
+    platform::unique_file file;
+    if (n > 0 && static_cast<std::size_t>(n) < sizeof name)
+        file.reset(platform::create_file(name, platform::access::write, platform::disposition::create_new));
+    if (!file.valid()) return split_result::cannot_create;
+    std::uint32_t written = 0;
+    if (length > 0) platform::write_file(file.get(), content.data(), length, &written);
+    return written == length ? split_result::written : split_result::write_failed;
+}
 
 }  // namespace
 
@@ -68,26 +88,35 @@ split_result write_payload_records(const std::uint8_t* base, std::uint32_t size,
     const std::span<const std::uint8_t> payload(base, size);
     std::size_t position = 0;
     int k = 2;
-    for (;;) {
-        std::span<const std::uint8_t> content;
-        formats::record_read read = formats::next_payload_record(payload, &position, &content);
-        if (read == formats::record_read::end) break;
-        if (read == formats::record_read::cut_short) return split_result::cut_short;
-        const auto length = static_cast<std::uint32_t>(content.size());
-        char name[work_path_capacity];
-        int n = std::snprintf(name, sizeof name, "%stemp%d.cab", work_folder.c_str(), k);
-        platform::unique_file file;
-        if (n > 0 && static_cast<std::size_t>(n) < sizeof name)
-            file.reset(platform::create_file(name, platform::access::write, platform::disposition::create_new));
-        if (!file.valid()) return split_result::cannot_create;
-        std::uint32_t written = 0;
-        if (length > 0) platform::write_file(file.get(), content.data(), length, &written);
-        if (written != length) return split_result::write_failed;
-        file.reset();
-        ++k;
-        if (on_record) on_record();
+    split_result ending = split_result::written;
+    std::vector<std::span<const std::uint8_t>> batch;
+    std::vector<split_result> results;
+    for (bool more = true; more;) {
+        // The batch's records are found first: those before a record cut
+        // short are still written.
+        batch.clear();
+        while (batch.size() < split_batch) {
+            std::span<const std::uint8_t> content;
+            formats::record_read read = formats::next_payload_record(payload, &position, &content);
+            if (read != formats::record_read::record) {
+                if (read == formats::record_read::cut_short) ending = split_result::cut_short;
+                more = false;
+                break;
+            }
+            batch.push_back(content);
+        }
+        results.assign(batch.size(), split_result::written);
+        platform::in_parallel(batch.size(), split_threads, [&](std::size_t i) {
+            results[i] = write_record(work_folder, k + static_cast<int>(i), batch[i]);
+        });
+        // Told in order, on the caller's thread, up to the first failure.
+        for (split_result result : results) {
+            if (result != split_result::written) return result;
+            if (on_record) on_record();
+        }
+        k += static_cast<int>(batch.size());
     }
-    return split_result::written;
+    return ending;
 }
 
 split_result split_payload(platform::module_handle module, platform::resource_handle payload,

@@ -59,12 +59,16 @@ enum class split_result {
     write_failed,     // a record's file could not be written whole
 };
 
-// Called after each record's file is written.
+// Called after each record's file is written, in record order, on the
+// caller's thread.
 using record_written = std::function<void()>;
 
 // Writes every payload record to its own new file "<work folder>temp<k>.cab",
-// k from 2, in order, stopping at the first failure; a name already taken
-// (by a file, a folder or a link) is a failure to create.
+// k from 2, stopping at the first failure in record order; a name already
+// taken (by a file, a folder or a link) is a failure to create. Records
+// are written 128 at a time on a few threads, so a few records after the
+// one that failed may have been written too (the work folder is made
+// afresh by the next run).
 split_result split_payload(platform::module_handle module, platform::resource_handle payload,
                            const std::string& work_folder, const record_written& on_record);
 

@@ -37,8 +37,23 @@ struct payload_case {
     std::vector<std::string> messages;
 };
 
+// Records numbered by their place: "record <i>" for the i-th, from 0.
+std::vector<bytes> numbered_records(int count) {
+    std::vector<bytes> contents;
+    for (int i = 0; i < count; ++i) contents.push_back(text_bytes("record " + std::to_string(i)));
+    return contents;
+}
+
+bytes payload_of(const std::vector<bytes>& contents) {
+    bytes payload;
+    for (const bytes& content : contents) payload = concat({payload, record(content)});
+    return payload;
+}
+
 TEST(PayloadRecords, WritesEachRecordToItsNumberedFile) {
     const bytes big(70000, 0xA5);
+    const std::vector<bytes> many = numbered_records(300);
+    std::vector<bytes> many_cut = numbered_records(200);
     const payload_case cases[] = {
         {"empty payload", {}, split_result::written, {}, {}},
         {"one record of length 0", record({}), split_result::written, {bytes{}}, {}},
@@ -67,6 +82,9 @@ TEST(PayloadRecords, WritesEachRecordToItsNumberedFile) {
         {"length 0xFFFFFFFC in the first record, content after it",
          concat({length_field(0xFFFFFFFCu), text_bytes("wxyz")}), split_result::cut_short, {},
          {"Pelora Patch: Error reading main File"}},
+        {"more records than are written at once", payload_of(many), split_result::written, many, {}},
+        {"many records, the last cut short", concat({payload_of(many_cut), bytes{9, 0, 0, 0, 'x'}}),
+         split_result::cut_short, many_cut, {"Pelora Patch: Error reading main File"}},
     };
     for (const payload_case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -83,6 +101,22 @@ TEST(PayloadRecords, WritesEachRecordToItsNumberedFile) {
         EXPECT_EQ(written, static_cast<int>(c.files.size()));
         EXPECT_EQ(boxes.messages(), c.messages);
     }
+}
+
+// A name taken among many records: the records before it are written and
+// reported, in order, and the split stops there.
+TEST(PayloadRecords, StopsAtATakenNameAmongMany) {
+    testing_support::scratch_folder folder;
+    testing_support::message_recorder boxes;
+    const std::vector<bytes> contents = numbered_records(300);
+    ASSERT_TRUE(testing_support::write_bytes(folder / "temp150.cab", text_bytes("someone else's")));
+    int written = 0;
+    EXPECT_EQ(write_records(payload_of(contents), folder.path(), &written), split_result::cannot_create);
+    EXPECT_EQ(written, 148) << "temp2.cab to temp149.cab";
+    for (int k = 2; k < 150; ++k)
+        EXPECT_EQ(read_bytes(folder / ("temp" + std::to_string(k) + ".cab")), contents[k - 2]) << k;
+    EXPECT_EQ(read_bytes(folder / "temp150.cab"), text_bytes("someone else's"));
+    EXPECT_EQ(boxes.messages(), std::vector<std::string>{"Pelora Patch: Error creating temp File"});
 }
 
 TEST(PayloadRecords, StopsAtAFileThatCannotBeCreated) {
