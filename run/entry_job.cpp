@@ -59,40 +59,20 @@ platform::unique_digest_stream digest_if_checked(const entry_job& job) {
     return job.keys == package::manifest::content_keys::none ? nullptr : platform::begin_digest();
 }
 
-bool fits_staging_name(const std::string& target) { return fits(target + staging_marker + "0123456789abcdef-99999"); }
-
-// Flag 1: the compressed file holds a binary patch of the target. Its
-// staging file is made and the target backed up; the patch is expanded and
-// applied later.
-void begin_patch(const run_context& context, entry_job* job) {
-    job->patch_path = job->compressed + "_";
-    if (!fits(job->patch_path) || !fits_staging_name(job->target)) {
+// The staging file of a patched or replaced entry, and its target's backup;
+// `work` is what then makes its content. Flag 1 (patching): the compressed
+// file holds a binary patch of the target, expanded and applied later.
+// Flags 2 and 4 (expansion): it holds the new file, and the staging file
+// stays open from its creation to the end of the expansion into it.
+void begin_staged(const run_context& context, entry_work work, entry_job* job) {
+    if (work == entry_work::patching) job->patch_path = job->compressed + "_";
+    if ((work == entry_work::patching && !fits(job->patch_path)) ||
+        !fits(job->target + staging_marker + "0123456789abcdef-99999")) {
         job->failed = true;
         return;
     }
-    job->staged = make_staging_file(job->target, job->number);
-    if (job->staged.empty()) {
-        job->failed = true;
-        return;
-    }
-    if (!back_up_if_on(context, job->target, job->destination)) {
-        platform::delete_file(job->staged.c_str());
-        job->failed = true;
-        return;
-    }
-    job->digest = digest_if_checked(*job);
-    job->work = entry_work::patching;
-}
-
-// Flags 2 and 4: the compressed file holds the new file. Its staging file
-// is made, and stays open from its creation to the end of the expansion
-// into it; the target is backed up.
-void begin_replacement(const run_context& context, entry_job* job) {
-    if (!fits_staging_name(job->target)) {
-        job->failed = true;
-        return;
-    }
-    job->staged = make_staging_file(job->target, job->number, &job->staging);
+    job->staged =
+        make_staging_file(job->target, job->number, work == entry_work::expansion ? &job->staging : nullptr);
     if (job->staged.empty()) {
         job->failed = true;
         return;
@@ -104,7 +84,7 @@ void begin_replacement(const run_context& context, entry_job* job) {
         return;
     }
     job->digest = digest_if_checked(*job);
-    job->work = entry_work::expansion;
+    job->work = work;
 }
 
 }  // namespace
@@ -138,10 +118,7 @@ void begin_entry(const run_context& context, const std::string& folder, std::str
     // A target that holds the new content already is done: nothing is
     // staged, and no backup copy replaces the one of its older content.
     if (job->keys == package::manifest::content_keys::present && holds_new_content(*job, job->target)) return;
-    if (job->flag == package::flag_patch)
-        begin_patch(context, job);
-    else
-        begin_replacement(context, job);
+    begin_staged(context, job->flag == package::flag_patch ? entry_work::patching : entry_work::expansion, job);
 }
 
 void make_content(entry_job* job) {

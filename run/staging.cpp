@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <random>
 
+#include "package/names.h"
 #include "platform/durable.h"
 #include "platform/files.h"
 
@@ -49,9 +50,7 @@ void remove_stale_staging(const std::string& target, std::string* swept_folders)
     std::string folder = folder_of(target);
     // One folder may be named in more than one letter case: swept again
     // under another, it would lose the staging files this run made in it.
-    std::string key = "\n" + folder + "\n";
-    for (char& c : key)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    std::string key = "\n" + package::folded_name(folder) + "\n";
     if (folder.empty() || swept_folders->find(key) != std::string::npos) return;
     *swept_folders += key;
     platform::find_data entry;
