@@ -60,16 +60,37 @@ bool stored_checksum(file_record* patch, std::uint32_t* checksum) {
     return ok;
 }
 
+// The old file whole; false when it cannot be read.
+bool read_old(file_record* old_file, std::vector<std::uint8_t>* old_data) {
+    if (!open_record(old_file, record_read)) return false;
+    bool ok = read_whole(old_file, 0xFFFFFFFFu, old_data, nullptr);
+    close_record(old_file);
+    return ok;
+}
+
+// Writes the new version that the body makes of the old data to `output`,
+// which is closed on return.
+bool write_output(std::span<const std::uint8_t> old_data, std::span<const std::uint8_t> body, file_record* output) {
+    if (!open_record(output, record_write)) return false;
+    std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[output_buffer_size]);
+    bool ok = buffer != nullptr;
+    if (ok) {
+        patch_output out{buffer.get(), output_buffer_size, 0, flush_to_record, output};
+        body_result result = run_patch_body(old_data, body, &out);
+        // What was produced before a fault still reaches the file.
+        bool flushed = output_finish(&out);
+        ok = result == body_result::ok && flushed;
+    }
+    close_record(output);
+    return ok;
+}
+
 }  // namespace
 
 patch_result apply_patch(file_record* patch, file_record* old_file, file_record* output,
                          platform::digest_stream* digest) {
     std::vector<std::uint8_t> old_data, body;
-    bool ok = open_record(old_file, record_read);
-    if (ok) {
-        ok = read_whole(old_file, 0xFFFFFFFFu, &old_data, nullptr);
-        close_record(old_file);
-    }
+    bool ok = read_old(old_file, &old_data);
     if (ok) {
         ok = open_record(patch, record_read);
         if (ok) {
@@ -79,27 +100,29 @@ patch_result apply_patch(file_record* patch, file_record* old_file, file_record*
             close_record(patch);
         }
     }
-    bool output_opened = false;
-    if (ok) ok = output_opened = open_record(output, record_write);
-    if (ok) {
-        std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[output_buffer_size]);
-        ok = buffer != nullptr;
-        if (ok) {
-            patch_output out{buffer.get(), output_buffer_size, 0, flush_to_record, output};
-            body_result result = run_patch_body(old_data, body, &out);
-            // What was produced before a fault still reaches the file.
-            bool flushed = output_finish(&out);
-            ok = result == body_result::ok && flushed;
-        }
-    }
+    if (ok) ok = write_output(old_data, body, output);
     old_data = {};
     body = {};
-    if (output_opened) close_record(output);
     if (!ok) return patch_result::failed;
 
     std::uint32_t sum = 0, checksum = 0;
     if (!output_sum(output, &sum, digest) || !stored_checksum(patch, &checksum)) return patch_result::failed;
     return sum == checksum ? patch_result::verified : patch_result::checksum_mismatch;
+}
+
+patch_result apply_patch(std::span<const std::uint8_t> patch, file_record* old_file, file_record* output,
+                         platform::digest_stream* digest) {
+    std::vector<std::uint8_t> old_data;
+    // A patch shorter than its checksum is refused.
+    bool ok = read_old(old_file, &old_data) && patch.size() >= 4;
+    if (ok) ok = write_output(old_data, patch.first(patch.size() - 4), output);
+    old_data = {};
+    if (!ok) return patch_result::failed;
+
+    std::uint32_t sum = 0;
+    if (!output_sum(output, &sum, digest)) return patch_result::failed;
+    return sum == formats::load_u32(patch.data() + patch.size() - 4) ? patch_result::verified
+                                                                      : patch_result::checksum_mismatch;
 }
 
 }  // namespace patch

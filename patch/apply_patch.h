@@ -5,6 +5,9 @@
 // happened and shows or logs nothing; the caller tells the user.
 #pragma once
 
+#include <cstdint>
+#include <span>
+
 #include "patch/file_record.h"
 #include "platform/digest.h"
 
@@ -22,6 +25,10 @@ enum class patch_result {
 // stays on disk. When `digest` is given, the output as read back for its
 // byte sum is added to it too.
 patch_result apply_patch(file_record* patch, file_record* old_file, file_record* output,
+                         platform::digest_stream* digest = nullptr);
+
+// The same with the whole patch (body and byte sum) in memory.
+patch_result apply_patch(std::span<const std::uint8_t> patch, file_record* old_file, file_record* output,
                          platform::digest_stream* digest = nullptr);
 
 }  // namespace patch

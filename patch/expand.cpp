@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "formats/szdd.h"
 #include "platform/files.h"
@@ -19,13 +20,14 @@ namespace {
 constexpr std::uint32_t lz_read_size = 32000;
 constexpr std::uint32_t copy_buffer_size = 16 * lz_read_size;
 
-// Expands source into the open destination with the copy buffer. The
-// source is opened once: its header is read first, because Windows' LZRead
-// does not report data that ends early, so the expanded length it gives is
-// what tells a complete expansion from a truncated one; the LZ library then
-// reads the same open file from its start.
-expand_result copy_expanded(const char* source, platform::file_handle out, char* buffer,
-                            platform::digest_stream* digest) {
+// Expands source into `put`, which takes each full copy buffer (and the
+// last part) and returns whether it kept it. The source is opened once: its
+// header is read first, because Windows' LZRead does not report data that
+// ends early, so the expanded length it gives is what tells a complete
+// expansion from a truncated one; the LZ library then reads the same open
+// file from its start.
+template <class Put>
+expand_result copy_expanded(const char* source, char* buffer, const Put& put) {
     platform::unique_file file(
         platform::create_file(source, platform::access::read, platform::disposition::open_existing));
     if (!file.valid()) return expand_result::cannot_open_source;
@@ -54,17 +56,24 @@ expand_result copy_expanded(const char* source, platform::file_handle out, char*
         if (held == 0) break;
         // Data beyond the expanded length is not part of the file.
         std::uint32_t take = std::min(held, left);
-        std::uint32_t written = 0;
-        if (!platform::write_file(out, buffer, take, &written) || written != take) {
-            result = expand_result::write_failed;
-            break;
-        }
-        if (digest) platform::add_to_digest(digest, buffer, take);
+        result = put(buffer, take);
+        if (result != expand_result::ok) break;
         left -= take;
     }
     if (result == expand_result::ok && left > 0) result = expand_result::bad_data;
     platform::lz_close(lz);
     return result;
+}
+
+// Writes each piece to the open file `out`, and adds it to `digest`.
+expand_result copy_expanded(const char* source, platform::file_handle out, char* buffer,
+                            platform::digest_stream* digest) {
+    return copy_expanded(source, buffer, [&](const char* bytes, std::uint32_t n) {
+        std::uint32_t written = 0;
+        if (!platform::write_file(out, bytes, n, &written) || written != n) return expand_result::write_failed;
+        if (digest) platform::add_to_digest(digest, bytes, n);
+        return expand_result::ok;
+    });
 }
 
 }  // namespace
@@ -92,6 +101,25 @@ expand_result expand_into(const char* source, platform::unique_file* destination
                                   : expand_result::no_memory;
     destination->reset();
     if (result == expand_result::ok) platform::delete_file(source);
+    return result;
+}
+
+expand_result expand_to_memory(const char* source, std::vector<std::uint8_t>* bytes) {
+    bytes->clear();
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[copy_buffer_size]);
+    if (!buffer) return expand_result::no_memory;
+    expand_result result = copy_expanded(source, buffer.get(), [&](const char* piece, std::uint32_t n) {
+        try {
+            bytes->insert(bytes->end(), piece, piece + n);
+        } catch (const std::bad_alloc&) {
+            return expand_result::no_memory;
+        }
+        return expand_result::ok;
+    });
+    if (result == expand_result::ok)
+        platform::delete_file(source);
+    else
+        *bytes = {};
     return result;
 }
 

@@ -1,6 +1,9 @@
 // Expansion of an SZDD-compressed file in the work folder.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "platform/digest.h"
 #include "platform/files.h"
 
@@ -29,5 +32,11 @@ expand_result expand(const char* source, const char* destination, platform::dige
 // to remove. Never cannot_open_destination.
 expand_result expand_into(const char* source, platform::unique_file* destination,
                           platform::digest_stream* digest = nullptr);
+
+// The same into memory: *bytes receives the whole expanded content, or
+// nothing when the result is not ok. Only ok deletes the source. Never
+// cannot_open_destination or write_failed; no_memory also when the content
+// does not fit in memory.
+expand_result expand_to_memory(const char* source, std::vector<std::uint8_t>* bytes);
 
 }  // namespace patch

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
+#include <vector>
 
 #include "install/layout.h"
 #include "patch/file_record.h"
@@ -51,6 +53,15 @@ bool staged_content_checks(const run_context& context, const entry_job& job) {
     platform::message_box(text.c_str(), ui::load_text(context.module, IDS_UPDATER_CAPTION).c_str(),
                           platform::box_buttons::ok);
     return false;
+}
+
+// Leaves a patch that did not apply in the work folder, at `path`, as a
+// patch expanded into a file would stay there.
+void leave_patch(const std::string& path, std::span<const std::uint8_t> patch) {
+    platform::unique_file file(
+        platform::create_file(path.c_str(), platform::access::write, platform::disposition::create_always));
+    std::uint32_t written = 0;
+    if (file.valid()) platform::write_file(file.get(), patch.data(), static_cast<std::uint32_t>(patch.size()), &written);
 }
 
 // A digest of the staged content as it is written, when the manifest has
@@ -125,10 +136,14 @@ void make_content(entry_job* job) {
     if (job->work == entry_work::expansion) {
         job->expanded = patch::expand_into(job->compressed.c_str(), &job->staging, job->digest.get());
     } else if (job->work == entry_work::patching) {
-        job->expanded = patch::expand(job->compressed.c_str(), job->patch_path.c_str());
+        // The patch is applied from memory: it is written to the work
+        // folder only when it fails.
+        std::vector<std::uint8_t> patch_bytes;
+        job->expanded = patch::expand_to_memory(job->compressed.c_str(), &patch_bytes);
         if (job->expanded != patch::expand_result::ok) return;
-        patch::file_record patch_file{job->patch_path}, old_file{job->target}, output{job->staged};
-        job->applied = patch::apply_patch(&patch_file, &old_file, &output, job->digest.get());
+        patch::file_record old_file{job->target}, output{job->staged};
+        job->applied = patch::apply_patch(patch_bytes, &old_file, &output, job->digest.get());
+        if (job->applied != patch::patch_result::verified) leave_patch(job->patch_path, patch_bytes);
     }
 }
 
@@ -142,7 +157,6 @@ bool finish_entry(const run_context& context, entry_job* job, commit_plan* plan)
     if (made && job->work == entry_work::patching) {
         tell_patch_result(context.module, job->applied, job->staged);
         made = job->applied == patch::patch_result::verified;
-        if (made) platform::delete_file(job->patch_path.c_str());
     }
     if (!made) {
         platform::delete_file(job->staged.c_str());

@@ -46,7 +46,7 @@ struct entry_job {
     bool failed = false;
     std::string staged;             // the staging file, once made
     platform::unique_file staging;  // open for the expansion into it
-    std::string patch_path;         // the expanded patch
+    std::string patch_path;         // where a patch that fails is left
     platform::unique_digest_stream digest;
     patch::expand_result expanded = patch::expand_result::ok;
     patch::patch_result applied = patch::patch_result::verified;

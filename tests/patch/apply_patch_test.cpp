@@ -177,6 +177,50 @@ TEST(ApplyPatch, BuildsTheNewFileFromTheInstructions) {
     }
 }
 
+// The patch in memory: the same result and the same output as the patch
+// in a file, for every kind of patch, and the old file only read.
+TEST(ApplyPatch, APatchInMemoryGivesWhatThePatchInAFileGives) {
+    struct memory_case {
+        std::string name;
+        std::optional<bytes> old_data;  // nothing: the old file does not exist
+        bytes patch;
+    };
+    std::vector<memory_case> cases;
+    for (const valid_case& c : valid_cases()) {
+        cases.push_back({c.name, c.old_data, patch_file(c.body, patch::byte_sum(c.expected))});
+        cases.push_back({std::string(c.name) + ", wrong checksum", c.old_data,
+                         patch_file(c.body, patch::byte_sum(c.expected) + 1)});
+    }
+    cases.push_back({"a patch of 4 bytes", digits(), patch_file({}, 0)});
+    cases.push_back({"a patch of 3 bytes", digits(), bytes{0x81, 'a', 0x00}});
+    cases.push_back({"an empty patch", digits(), bytes{}});
+    cases.push_back({"a run past the old data", digits(), patch_file(bytes{0x8B, 'x'}, 0)});
+    cases.push_back({"opcode 0x05", digits(), patch_file(bytes{0x05, 'a'}, 0)});
+    cases.push_back({"no old file", std::nullopt, patch_file(bytes{0x81, 'x'}, patch::byte_sum(text_bytes("0x")))});
+    for (const memory_case& c : cases) {
+        SCOPED_TRACE(c.name);
+        entry_files from_file, from_memory;
+        for (const entry_files* files : {&from_file, &from_memory})
+            if (c.old_data) {
+                ASSERT_TRUE(testing_support::write_bytes(files->old_path, *c.old_data));
+            }
+        ASSERT_TRUE(testing_support::write_bytes(from_file.patch_path, c.patch));
+        outcome expected = apply_entry(from_file);
+
+        testing_support::message_recorder recorder;
+        patch::file_record old_record{from_memory.old_path}, output_record{from_memory.output_path};
+        EXPECT_EQ(patch::apply_patch(c.patch, &old_record, &output_record), expected.result);
+        std::optional<bytes> output;
+        if (testing_support::exists(from_memory.output_path))
+            output = testing_support::read_bytes(from_memory.output_path);
+        EXPECT_EQ(output, expected.output);
+        if (c.old_data) {
+            EXPECT_EQ(testing_support::read_bytes(from_memory.old_path), *c.old_data);
+        }
+        EXPECT_TRUE(recorder.messages().empty()) << "the engine itself shows nothing";
+    }
+}
+
 TEST(ApplyPatch, ReplacesAnExistingOutputWholly) {
     entry_files files;
     ASSERT_TRUE(testing_support::write_bytes(files.old_path, digits()));

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "patch/szdd_fixtures.h"
 #include "platform/files.h"
@@ -135,6 +138,43 @@ TEST(Expand, ADestinationThatCannotBeCreatedKeepsTheSource) {
     EXPECT_EQ(patch::expand(files.source.c_str(), destination.c_str()), patch::expand_result::cannot_open_destination);
     EXPECT_EQ(read_bytes(files.source), compressed);
     EXPECT_FALSE(exists(destination));
+}
+
+// Into memory: the bytes a file would get, the source deleted only on
+// success, and nothing at all on failure.
+TEST(Expand, IntoMemoryGivesTheBytesAFileWouldGet) {
+    struct memory_case {
+        std::string name;
+        std::optional<bytes> source;  // nothing: no source file
+        patch::expand_result result;
+        bytes expanded;
+    };
+    std::vector<memory_case> cases;
+    for (const std::string& name : szdd_fixtures::compressed_fixtures())
+        cases.push_back({name, read_bytes(data_file(name + "_")), patch::expand_result::ok,
+                         read_bytes(data_file(name))});
+    for (const szdd_fixtures::hand_made& c : szdd_fixtures::hand_made_files())
+        cases.push_back({c.name, c.compressed, patch::expand_result::ok, c.expanded});
+    bytes full = read_bytes(data_file("szdd_mixed_64000.bin_"));
+    cases.push_back({"cut short", bytes(full.begin(), full.end() - 8), patch::expand_result::bad_data, {}});
+    cases.push_back({"a plain file", testing_support::text_bytes("not compressed"), patch::expand_result::bad_data, {}});
+    cases.push_back({"no source", std::nullopt, patch::expand_result::cannot_open_source, {}});
+    for (const memory_case& c : cases) {
+        SCOPED_TRACE(c.name);
+        work_files files;
+        if (c.source) {
+            ASSERT_TRUE(write_bytes(files.source, *c.source));
+        }
+        std::vector<std::uint8_t> expanded = {1, 2, 3};
+        EXPECT_EQ(patch::expand_to_memory(files.source.c_str(), &expanded), c.result);
+        EXPECT_EQ(expanded, c.expanded);
+        if (c.result == patch::expand_result::ok) {
+            EXPECT_FALSE(exists(files.source)) << "the source is deleted after success";
+        } else if (c.source) {
+            EXPECT_EQ(read_bytes(files.source), *c.source) << "the source stays";
+        }
+        EXPECT_FALSE(exists(files.destination));
+    }
 }
 
 }  // namespace

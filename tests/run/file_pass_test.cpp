@@ -356,11 +356,11 @@ TEST(FilePass, AFailedCallLeavesTheTargetAsItWas) {
         {"replacement whose first write fails", 2, file_call::write_file, 0, {}, true},
         {"replacement whose second write fails", 4, file_call::write_file, 1, {}, true},
         {"patch whose move fails", 1, file_call::replace_file, 0, {}, false},
-        // The first write expands the patch itself; the second makes the
-        // new content, and a patch that fails leaves no output behind.
-        {"patch whose output write fails", 1, file_call::write_file, 1, {unknown_error},
-         true},
-        {"patch whose own expansion fails", 1, file_call::write_file, 0, {}, true},
+        // The patch is expanded into memory: the first write makes the new
+        // content, and a patch that fails leaves no output behind. The first
+        // read is of the compressed patch.
+        {"patch whose output write fails", 1, file_call::write_file, 0, {unknown_error}, true},
+        {"patch whose own expansion fails", 1, file_call::read_file, 0, {}, true},
         {"deletion that fails", 3, file_call::delete_file, 0, {}, false},
     };
     for (const fault_case& c : cases) {
