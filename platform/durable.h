@@ -29,8 +29,8 @@ void start_flush(const char* path);
 constexpr std::size_t flush_threads = 8;
 
 // flush_file for every file, several at a time, so that the disk takes
-// their data together; false when any of them could not be flushed.
-bool flush_files(const std::vector<std::string>& paths);
+// their data together. Tells for each file whether it was flushed.
+std::vector<bool> flush_files(const std::vector<std::string>& paths);
 
 // Makes the renames and deletions done in `folder` last. On the host, an
 // fsync of the folder; on Windows every move is written through already

@@ -20,8 +20,9 @@ enum class file_call {
     replace_file,
     delete_file,
     set_file_attributes_normal,
+    flush_file,  // flush_file, and each file of flush_files
 };
-inline constexpr std::size_t file_call_count = 8;
+inline constexpr std::size_t file_call_count = 9;
 
 // The next `after` calls of `call` go through, then the `count` calls after
 // them fail. Replaces whatever was asked before for that call. Calls from

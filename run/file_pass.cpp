@@ -47,6 +47,27 @@ void make_and_finish(const run_context& context, std::deque<entry_job>* jobs, co
     jobs->clear();
 }
 
+// Puts the staged data on the disk, all of it, before the first change.
+// An entry whose data could not be flushed fails: its staging file goes
+// and its target stays as it was.
+void flush_staged(commit_plan* plan) {
+    std::vector<std::string> staged;
+    for (const commit_step& step : plan->steps)
+        if (!step.staged.empty()) staged.push_back(step.staged);
+    std::vector<bool> flushed = platform::flush_files(staged);
+    std::vector<commit_step> kept;
+    std::size_t next = 0;
+    for (commit_step& step : plan->steps) {
+        if (!step.staged.empty() && !flushed[next++]) {
+            platform::delete_file(step.staged.c_str());
+            ++plan->failures;
+            continue;
+        }
+        kept.push_back(std::move(step));
+    }
+    plan->steps = std::move(kept);
+}
+
 // The folders that the section's entries expect (the Data, PSFonts and
 // Symbols entries).
 void prepare_section_folder(install::section section, const std::string& folder) {
@@ -91,11 +112,7 @@ int file_pass(const run_context& context, ui::progress_counters* progress) {
         }
     }
     make_and_finish(context, &jobs, &plan, progress);
-    // The staged data reaches the disk, all of it, before the first change.
-    std::vector<std::string> staged;
-    for (const commit_step& step : plan.steps)
-        if (!step.staged.empty()) staged.push_back(step.staged);
-    platform::flush_files(staged);
+    flush_staged(&plan);
     return commit(context.folders.app_folder(), plan);
 }
 

@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "platform/durable.h"
+#include "platform/faults.h"
 #include "platform/files.h"
 #include "platform/host/host_path.h"
 #include "platform/in_parallel.h"
@@ -27,6 +28,7 @@ file_handle create_new_file(const char* path) {
 }
 
 bool flush_file(const char* path) {
+    if (call_fails(file_call::flush_file)) return false;
     std::string host = host::to_host(path);
     int fd = ::open(host.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return false;
@@ -41,19 +43,21 @@ void start_flush(const char* path) {
     ::close(fd);
 }
 
-bool flush_files(const std::vector<std::string>& paths) {
+std::vector<bool> flush_files(const std::vector<std::string>& paths) {
     // The paths are mapped here, as the mapping's folder listings are not
-    // shared between threads; the workers only open and flush.
+    // shared between threads; the workers only open and flush, each into
+    // its own element.
     std::vector<std::string> hosts;
     for (const std::string& path : paths) hosts.push_back(host::to_host(path.c_str()));
-    std::atomic<bool> all{true};
+    std::vector<char> flushed(hosts.size(), 0);
     in_parallel(hosts.size(), flush_threads, [&](std::size_t i) {
+        if (call_fails(file_call::flush_file)) return;
         int fd = ::open(hosts[i].c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
         bool done = fd >= 0 && ::fsync(fd) == 0;
         if (fd >= 0 && ::close(fd) != 0) done = false;
-        if (!done) all = false;
+        flushed[i] = done;
     });
-    return all;
+    return std::vector<bool>(flushed.begin(), flushed.end());
 }
 
 bool sync_folder(const char* folder) {

@@ -16,6 +16,7 @@ file_handle create_new_file(const char* path) {
 }
 
 bool flush_file(const char* path) {
+    if (call_fails(file_call::flush_file)) return false;
     HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     bool done = FlushFileBuffers(file) != FALSE;
@@ -24,12 +25,11 @@ bool flush_file(const char* path) {
 
 void start_flush(const char*) {}
 
-bool flush_files(const std::vector<std::string>& paths) {
-    std::atomic<bool> all{true};
-    in_parallel(paths.size(), flush_threads, [&](std::size_t i) {
-        if (!flush_file(paths[i].c_str())) all = false;
-    });
-    return all;
+std::vector<bool> flush_files(const std::vector<std::string>& paths) {
+    // Each worker writes its own element.
+    std::vector<char> flushed(paths.size(), 0);
+    in_parallel(paths.size(), flush_threads, [&](std::size_t i) { flushed[i] = flush_file(paths[i].c_str()); });
+    return std::vector<bool>(flushed.begin(), flushed.end());
 }
 
 bool sync_folder(const char*) { return true; }

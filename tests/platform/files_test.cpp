@@ -8,7 +8,9 @@
 #include <ctime>
 #include <set>
 #include <string>
+#include <vector>
 
+#include "platform/durable.h"
 #include "support/read_only.h"
 #include "support/test_support.h"
 
@@ -214,6 +216,17 @@ TEST(Files, ReplaceMoveAndCopy) {
     EXPECT_EQ(read_bytes(b), text_bytes("a"));
     EXPECT_FALSE(platform::copy_file((folder / "missing").c_str(), a.c_str(), false));
     EXPECT_FALSE(exists(a));
+}
+
+// Each file's flush is told apart: one that cannot be flushed does not
+// hide the others.
+TEST(Files, FlushFilesTellsForEachFile) {
+    testing_support::scratch_folder folder;
+    const std::string a = folder / "a", b = folder / "b", missing = folder / "missing";
+    ASSERT_TRUE(testing_support::write_bytes(a, testing_support::text_bytes("a")));
+    ASSERT_TRUE(testing_support::write_bytes(b, testing_support::text_bytes("b")));
+    EXPECT_EQ(platform::flush_files({a, missing, b}), (std::vector<bool>{true, false, true}));
+    EXPECT_EQ(platform::flush_files({}), std::vector<bool>{});
 }
 
 TEST(Files, DirectoriesAndExistence) {

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/durable.h"
 #include "platform/files.h"
 #include "support/platform_hooks.h"
 #include "support/read_only.h"
@@ -73,6 +74,8 @@ TEST(Faults, AFailedCallDoesNothing) {
          [](const std::string& a, const std::string&) { return platform::delete_file(a.c_str()); }},
         {"set_file_attributes_normal", file_call::set_file_attributes_normal,
          [](const std::string& a, const std::string&) { return platform::set_file_attributes_normal(a.c_str()); }},
+        {"flush_file", file_call::flush_file,
+         [](const std::string& a, const std::string&) { return platform::flush_files({a}) == std::vector<bool>{true}; }},
     };
     for (const call_case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -362,6 +362,9 @@ TEST(FilePass, AFailedCallLeavesTheTargetAsItWas) {
         {"patch whose output write fails", 1, file_call::write_file, 0, {unknown_error}, true},
         {"patch whose own expansion fails", 1, file_call::read_file, 0, {}, true},
         {"deletion that fails", 3, file_call::delete_file, 0, {}, false},
+        // New content that cannot be put on the disk is not put in place.
+        {"replacement whose flush fails", 2, file_call::flush_file, 0, {}, true},
+        {"patch whose flush fails", 1, file_call::flush_file, 0, {}, true},
     };
     for (const fault_case& c : cases) {
         for (bool read_only : {false, true}) {
