@@ -173,7 +173,7 @@ TEST(Expand, IntoMemoryGivesTheBytesAFileWouldGet) {
         } else if (c.source) {
             EXPECT_EQ(read_bytes(files.source), *c.source) << "the source stays";
         }
-        EXPECT_FALSE(exists(files.destination));
+        EXPECT_FALSE(exists(files.source + "_")) << "no expanded file is written beside the source";
     }
 }
 
